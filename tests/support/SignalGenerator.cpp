@@ -1,0 +1,207 @@
+#include "SignalGenerator.h"
+
+#include "WavReader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <numbers>
+#include <random>
+#include <stdexcept>
+
+namespace kelvane::test {
+
+uint16_t FcsToSend(std::span<const uint8_t> octets)
+{
+    uint16_t crc = 0xFFFF;
+    for (uint8_t octet : octets) {
+        for (int bit = 0; bit < 8; ++bit) {
+            const bool feedback = ((crc ^ (octet >> bit)) & 1U) != 0;
+            crc = static_cast<uint16_t>(crc >> 1);
+            if (feedback)
+                crc ^= 0x8408;
+        }
+    }
+    return static_cast<uint16_t>(~crc);
+}
+
+std::vector<uint8_t> WithFcs(std::span<const uint8_t> octets)
+{
+    std::vector<uint8_t> frame(octets.begin(), octets.end());
+    const uint16_t fcs = FcsToSend(octets);
+    frame.push_back(static_cast<uint8_t>(fcs & 0xFF));
+    frame.push_back(static_cast<uint8_t>(fcs >> 8));
+    return frame;
+}
+
+std::vector<uint8_t> PackBits(std::span<const uint8_t> bits)
+{
+    std::vector<uint8_t> octets((bits.size() + 7) / 8, 0);
+    for (size_t i = 0; i < bits.size(); ++i)
+        if (bits[i] != 0)
+            octets[i / 8] = static_cast<uint8_t>(octets[i / 8] | (0x80U >> (i % 8)));
+    return octets;
+}
+
+std::vector<uint8_t> TransmissionBits(std::span<const uint8_t> octets,
+                                      const TransmissionOptions& options)
+{
+    std::vector<uint8_t> bits;
+    bits.insert(bits.end(), static_cast<size_t>(options.rampBits), 1);
+    for (int i = 0; i < options.trainingBits; ++i)
+        bits.push_back(static_cast<uint8_t>((i + (options.trainingStartsWithOne ? 1 : 0)) % 2));
+    const uint8_t flag[8] = {0, 1, 1, 1, 1, 1, 1, 0};
+    for (int i = 0; i < 8; ++i)
+        bits.push_back(static_cast<uint8_t>(flag[i] ^ ((options.startFlagFlips >> i) & 1U)));
+
+    std::vector<uint8_t> frame(octets.begin(), octets.end());
+    if (options.appendFcs)
+        frame = WithFcs(octets);
+    if (options.corruptFcs && !frame.empty())
+        frame.back() ^= 0x80;
+    int ones = 0;
+    for (uint8_t octet : frame) {
+        for (int i = 0; i < 8; ++i) {  // least significant bit first
+            const uint8_t bit = (octet >> i) & 1U;
+            bits.push_back(bit);
+            ones = bit != 0 ? ones + 1 : 0;
+            if (options.stuffing && ones == 5) {
+                bits.push_back(0);
+                ones = 0;
+            }
+        }
+    }
+    bits.insert(bits.end(), std::begin(flag), std::end(flag));
+    bits.insert(bits.end(), static_cast<size_t>(options.trailerBits), 0);
+    return bits;
+}
+
+SignalGenerator::SignalGenerator(const RenderOptions& options) : Options(options) {}
+
+void SignalGenerator::StepTo(double time, double level)
+{
+    if (level != CurrentLevel) {
+        Steps.push_back({time, level - CurrentLevel});
+        CurrentLevel = level;
+    }
+}
+
+void SignalGenerator::AddSilence(double seconds)
+{
+    StepTo(Cursor, 0);
+    Cursor += seconds;
+}
+
+void SignalGenerator::AddTransmission(std::span<const uint8_t> octets,
+                                      const TransmissionOptions& options)
+{
+    const std::vector<uint8_t> bits = TransmissionBits(octets, options);
+    AddBits(bits);
+}
+
+void SignalGenerator::AddBits(std::span<const uint8_t> bits)
+{
+    // NRZI: a 0 is a change of level, a 1 keeps it.
+    const double period = 1.0 / Options.bitRate;
+    double level = 1;
+    for (size_t k = 0; k < bits.size(); ++k) {
+        if (bits[k] == 0)
+            level = -level;
+        StepTo(Cursor + static_cast<double>(k) * period, level);
+    }
+    Cursor += static_cast<double>(bits.size()) * period;
+    StepTo(Cursor, 0);
+}
+
+std::vector<uint8_t> SignalGenerator::Render() const
+{
+    const double rate = Options.sampleRate;
+    const auto count = static_cast<size_t>(std::ceil(Cursor * rate));
+    std::vector<uint8_t> samples(count);
+    // A Gaussian filter on the frequency levels: each step of the level is
+    // smeared into a normal CDF of width sigma (GMSK with the given BT).
+    const double sigma =
+        Options.gmsk ? std::sqrt(std::log(2.0)) / (2.0 * std::numbers::pi * Options.bt * Options.bitRate) : 0.0;
+    std::mt19937 random(Options.seed);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    const double sign = Options.invert ? -1.0 : 1.0;
+    // Square levels: a step that falls on a sample's time, give or take the
+    // rounding of the times, is taken as done, so that bit boundaries at
+    // whole samples stay whole.
+    const double tie = 1e-6 / rate;
+    const double reach = std::max(5.0 * sigma, tie);
+
+    double settled = 0;  // sum of the steps wholly in the past
+    size_t first = 0;    // first step not yet settled
+    for (size_t n = 0; n < count; ++n) {
+        const double t = static_cast<double>(n) / rate;
+        while (first < Steps.size() && Steps[first].time < t - reach)
+            settled += Steps[first++].delta;
+        double level = settled;
+        for (size_t j = first; j < Steps.size() && Steps[j].time <= t + reach; ++j) {
+            if (sigma == 0)
+                level += Steps[j].time <= t + tie ? Steps[j].delta : 0.0;
+            else
+                level += Steps[j].delta * 0.5 *
+                         std::erfc(-(t - Steps[j].time) / (sigma * std::sqrt(2.0)));
+        }
+        double value = 127.5 + Options.dcOffset + sign * Options.amplitude * level;
+        if (Options.noiseRms > 0)
+            value += Options.noiseRms * noise(random);
+        samples[n] = static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+    }
+    return samples;
+}
+
+void WriteWav(const std::string& path, std::span<const uint8_t> samples, int sampleRate)
+{
+    auto le32 = [](std::vector<uint8_t>& out, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    auto le16 = [](std::vector<uint8_t>& out, uint16_t v) {
+        out.push_back(static_cast<uint8_t>(v & 0xFF));
+        out.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    const auto dataSize = static_cast<uint32_t>(samples.size());
+    std::vector<uint8_t> header;
+    header.insert(header.end(), {'R', 'I', 'F', 'F'});
+    le32(header, 36 + dataSize + (dataSize & 1U));
+    header.insert(header.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    le32(header, 16);
+    le16(header, 1);  // PCM
+    le16(header, 1);  // mono
+    le32(header, static_cast<uint32_t>(sampleRate));
+    le32(header, static_cast<uint32_t>(sampleRate));
+    le16(header, 1);
+    le16(header, 8);
+    header.insert(header.end(), {'d', 'a', 't', 'a'});
+    le32(header, dataSize);
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    file.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(samples.size()));
+    if ((dataSize & 1U) != 0)
+        file.put('\0');
+    if (!file)
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<uint8_t> ReadWav(const std::string& path, int* sampleRate)
+{
+    WavReader reader;
+    const std::string problem = reader.Open(path);
+    if (!problem.empty())
+        throw std::runtime_error(path + " - " + problem);
+    std::vector<uint8_t> samples;
+    std::vector<uint8_t> block(WavReader::BlockSize);
+    int32_t n = 0;
+    while ((n = reader.Read(block.data())) > 0)
+        samples.insert(samples.end(), block.begin(), block.begin() + n);
+    if (n < 0)
+        throw std::runtime_error(path + " - " + reader.ReadError());
+    if (sampleRate != nullptr)
+        *sampleRate = reader.SampleRate();
+    return samples;
+}
+
+}  // namespace kelvane::test

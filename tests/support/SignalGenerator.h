@@ -1,0 +1,88 @@
+// Test signal generator: known message octets in, 8-bit discriminator audio
+// of complete AIS transmissions out (ITU-R M.1371 framing: ramp, training
+// sequence, HDLC flags, FCS-16, bit stuffing, NRZI, GMSK-shaped levels).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kelvane::test {
+
+// The FCS a sender appends, computed bit by bit (independently of the
+// program's table): the complemented CRC-16/X-25, sent low octet first.
+uint16_t FcsToSend(std::span<const uint8_t> octets);
+
+// Octets followed by their FCS, low octet first: the frame as a receiver
+// assembles it between the flags.
+std::vector<uint8_t> WithFcs(std::span<const uint8_t> octets);
+
+// Message bits (one 0/1 per element, first bit first) packed into octets,
+// each octet's first bit most significant, the last octet zero-padded.
+std::vector<uint8_t> PackBits(std::span<const uint8_t> bits);
+
+struct TransmissionOptions {
+    int rampBits = 8;            // steady carrier before the training sequence
+    int trainingBits = 24;       // alternating 0101...
+    bool trainingStartsWithOne = false;  // "...10" before the flag instead of "...01"
+    uint8_t startFlagFlips = 0;  // bit i set: start-flag bit i (sent i-th) inverted
+    bool stuffing = true;
+    bool appendFcs = true;
+    bool corruptFcs = false;     // last FCS bit inverted
+    int trailerBits = 8;         // 0 bits after the closing flag (transitions)
+};
+
+// The on-air bit sequence, before NRZI, of one transmission of the octets:
+// ramp (1s), training, start flag, the octets and their FCS each sent least
+// significant bit first with bit stuffing, closing flag, trailer.
+std::vector<uint8_t> TransmissionBits(std::span<const uint8_t> octets,
+                                      const TransmissionOptions& options = {});
+
+struct RenderOptions {
+    int sampleRate = 48000;
+    double bitRate = 9600;
+    bool gmsk = true;      // Gaussian-shaped levels; false gives square levels
+    double bt = 0.4;
+    double amplitude = 100;  // sample units from the midline at full deviation
+    double dcOffset = 0;     // added to the midline of 127.5
+    bool invert = false;     // discriminator polarity
+    double noiseRms = 0;     // Gaussian noise, sample units
+    uint32_t seed = 1;
+};
+
+// Builds a stream of transmissions and gaps and renders it as samples.
+class SignalGenerator {
+public:
+    explicit SignalGenerator(const RenderOptions& options = {});
+
+    // Carrier off: the discriminator sits at its midline (plus noise).
+    void AddSilence(double seconds);
+    // One transmission of the octets (their FCS is added here).
+    void AddTransmission(std::span<const uint8_t> octets, const TransmissionOptions& options = {});
+    // Raw on-air bits, NRZI-encoded here, then carrier off.
+    void AddBits(std::span<const uint8_t> bits);
+
+    double Duration() const { return Cursor; }
+    std::vector<uint8_t> Render() const;
+
+private:
+    struct Step {
+        double time;
+        double delta;
+    };
+    void StepTo(double time, double level);
+
+    RenderOptions Options;
+    std::vector<Step> Steps;
+    double Cursor = 0;
+    double CurrentLevel = 0;
+};
+
+// Writes 8-bit mono PCM as a RIFF/WAVE file; throws when it cannot.
+void WriteWav(const std::string& path, std::span<const uint8_t> samples, int sampleRate);
+
+// Reads an 8-bit mono WAV through the program's reader; throws on error.
+std::vector<uint8_t> ReadWav(const std::string& path, int* sampleRate = nullptr);
+
+}  // namespace kelvane::test
