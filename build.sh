@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# One entry point for people and CI:
+#   ./build.sh run    installs what is missing, builds, and starts the program
+#   ./build.sh test   installs what is missing, builds, and runs every test
+#   ./build.sh bench  builds and runs the throughput benchmarks
+set -euo pipefail
+cd "$(dirname "$0")"
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+configure_and_build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" --parallel "$jobs"
+}
+
+case "${1:-}" in
+  run)
+    ./setup.sh
+    configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    shift
+    exec ./build/tools/brinecore-dump "${@:-tests/data/audio/bergen-48k-u8.wav}"
+    ;;
+  test)
+    ./setup.sh
+    configure_and_build build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVANE_WERROR=ON
+    ctest --test-dir build-test --output-on-failure --parallel "$jobs"
+    ;;
+  bench)
+    ./setup.sh
+    configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build build --target bench
+    ;;
+  *)
+    echo "usage: ./build.sh run|test|bench" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs every Debian package Kelvane and Brinecore need to build, test and
+# run, and nothing that is already installed. Safe to run again at any time.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config
+  # tests
+  libgtest-dev libgmock-dev
+  # fuzzing and sanitizers with clang's runtime
+  clang libclang-rt-14-dev
+  # the program: Qt 6 widgets, network and serial port; PortAudio capture
+  qt6-base-dev qt6-serialport-dev portaudio19-dev fonts-dejavu-core
+  # real peers used by the tests: sound server, pty pairs, audio
+  # conversion, an independent AIS decoder, a display server
+  pulseaudio pulseaudio-utils libasound2-plugins socat sox gpsd-clients
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all ${#packages[@]} packages are installed"
+  exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=()
+elif command -v sudo >/dev/null 2>&1; then
+  as_root=(sudo)
+else
+  echo "setup: these packages are missing and neither root nor sudo is available:" >&2
+  printf '  %s\n' "${missing[@]}" >&2
+  exit 1
+fi
+
+echo "setup: installing ${missing[*]}"
+"${as_root[@]}" apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y --no-install-recommends "${missing[@]}"
