@@ -1,0 +1,19 @@
+#include "OutputDispatch.h"
+
+namespace kelvane {
+
+void OutputDispatch::Deliver(std::string_view block)
+{
+    if (Ports.LogChecked())
+        Ports.WriteLog(block);
+    if (Ports.SerialChecked()) {
+        const int32_t written = Ports.WritePort(block);
+        if (written != static_cast<int32_t>(block.size()))
+            Messages.Show("Unable to write to " + Ports.PortName() + "!\r\nWrote " +
+                          std::to_string(written) + " of " + std::to_string(block.size()));
+    }
+    if (Ports.UdpActive())
+        Ports.SendUdp(block);
+}
+
+}  // namespace kelvane
