@@ -1,5 +1,7 @@
 #include "FrameCheck.h"
 
+#include "SentenceEncoder.h"
+
 #include <array>
 
 namespace kelvane {
@@ -34,6 +36,24 @@ int32_t ComputeFcs(std::span<const uint8_t> bytes, int32_t count)
     for (size_t i = 0; i < n; ++i)
         fcs = FcsTable[(bytes[i] ^ fcs) & 0xFFU] ^ (fcs >> 8);
     return static_cast<int32_t>(fcs);
+}
+
+bool BitIsSet(int32_t value, int32_t bitIndex) { return (value & (1 << bitIndex)) > 0; }
+
+std::vector<int32_t> PayloadBits(std::span<const uint8_t> frame)
+{
+    const size_t octets = frame.size() >= 2 ? frame.size() - 2 : 0;
+    std::vector<int32_t> bits(8 * octets + 1, 0);
+    size_t k = 0;
+    for (size_t m = 0; m < octets; ++m)
+        for (int32_t j = 7; j >= 0; --j)
+            bits[++k] = BitIsSet(frame[m], j) ? 1 : 0;
+    return bits;
+}
+
+void FrameToBits(std::span<const uint8_t> frame, SentenceEncoder& encoder)
+{
+    encoder.BuildSentences(PayloadBits(frame));
 }
 
 }  // namespace kelvane

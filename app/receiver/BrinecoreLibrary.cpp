@@ -1,0 +1,95 @@
+#include "BrinecoreLibrary.h"
+
+#include <filesystem>
+#include <system_error>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace kelvane {
+
+namespace {
+
+std::filesystem::path ProgramFolder()
+{
+#if defined(_WIN32)
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return length > 0 ? std::filesystem::path(path).parent_path() : std::filesystem::path();
+#else
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : exe.parent_path();
+#endif
+}
+
+void* OpenLibrary(const std::string& path, std::string& why)
+{
+#if defined(_WIN32)
+    void* handle = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+    if (handle == nullptr)
+        why = "error " + std::to_string(GetLastError());
+#else
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* text = dlerror();
+        why = text != nullptr ? text : "unknown error";
+    }
+#endif
+    return handle;
+}
+
+void* Entry(void* handle, const char* name)
+{
+#if defined(_WIN32)
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+#else
+    return dlsym(handle, name);
+#endif
+}
+
+}  // namespace
+
+std::string BrinecoreLibrary::FileName()
+{
+#if defined(_WIN32)
+    return "Brinecore.dll";
+#elif defined(__APPLE__)
+    return "libBrinecore.dylib";
+#else
+    return "libBrinecore.so";
+#endif
+}
+
+bool BrinecoreLibrary::Load()
+{
+    if (Tried)
+        return Loaded;
+    Tried = true;
+
+    std::string why;
+    const std::filesystem::path beside = ProgramFolder() / FileName();
+    std::error_code error;
+    if (!beside.parent_path().empty() && std::filesystem::exists(beside, error))
+        Handle = OpenLibrary(beside.string(), why);
+    if (Handle == nullptr)
+        Handle = OpenLibrary(FileName(), why);
+    if (Handle == nullptr) {
+        LoadProblem = "Unable to load the demodulator library " + FileName() + " (" + why + ").";
+        return false;
+    }
+    AudioToBytesEntry = reinterpret_cast<BrinecoreAudioToBytesFn>(Entry(Handle, "AudioToBytes"));
+    ReInitEntry = reinterpret_cast<BrinecoreReInitFn>(Entry(Handle, "ReInit"));
+    if (AudioToBytesEntry == nullptr || ReInitEntry == nullptr) {
+        LoadProblem = "The demodulator library " + FileName() + " has no entry " +
+                      (AudioToBytesEntry == nullptr ? "AudioToBytes" : "ReInit") + ".";
+        return false;
+    }
+    Loaded = true;
+    return true;
+}
+
+}  // namespace kelvane
