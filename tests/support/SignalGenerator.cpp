@@ -96,14 +96,14 @@ void SignalGenerator::AddTransmission(std::span<const uint8_t> octets,
                                       const TransmissionOptions& options)
 {
     const std::vector<uint8_t> bits = TransmissionBits(octets, options);
-    AddBits(bits);
+    AddBits(bits, options.startsLow);
 }
 
-void SignalGenerator::AddBits(std::span<const uint8_t> bits)
+void SignalGenerator::AddBits(std::span<const uint8_t> bits, bool startsLow)
 {
     // NRZI: a 0 is a change of level, a 1 keeps it.
     const double period = 1.0 / Options.bitRate;
-    double level = 1;
+    double level = startsLow ? -1 : 1;
     for (size_t k = 0; k < bits.size(); ++k) {
         if (bits[k] == 0)
             level = -level;

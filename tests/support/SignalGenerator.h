@@ -31,6 +31,7 @@ struct TransmissionOptions {
     bool appendFcs = true;
     bool corruptFcs = false;     // last FCS bit inverted
     int trailerBits = 8;         // 0 bits after the closing flag (transitions)
+    bool startsLow = false;      // NRZI from the low level: every level the other way
 };
 
 // The on-air bit sequence, before NRZI, of one transmission of the octets:
@@ -60,8 +61,9 @@ public:
     void AddSilence(double seconds);
     // One transmission of the octets (their FCS is added here).
     void AddTransmission(std::span<const uint8_t> octets, const TransmissionOptions& options = {});
-    // Raw on-air bits, NRZI-encoded here, then carrier off.
-    void AddBits(std::span<const uint8_t> bits);
+    // Raw on-air bits, NRZI-encoded here from the high level (or the low
+    // one), then carrier off.
+    void AddBits(std::span<const uint8_t> bits, bool startsLow = false);
 
     double Duration() const { return Cursor; }
     std::vector<uint8_t> Render() const;

@@ -1,0 +1,78 @@
+// Whole receive chain throughput, samples to sentences, on both paths: the
+// Brinecore library (loaded by name, as the program does) and the built-in
+// demodulator.
+#include "BrinecoreLibrary.h"
+#include "MessageBoxes.h"
+#include "ReceiveChain.h"
+#include "ReceiveCounters.h"
+#include "ReceiverView.h"
+#include "SentenceEncoder.h"
+#include "TrafficGenerator.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <span>
+
+namespace {
+
+class NullView : public kelvane::ReceiverView {
+public:
+    void SetCaption(kelvane::CounterLabel, const std::string&) override {}
+    void SetLevel(int) override {}
+    bool IsHidden() const override { return false; }
+    void SetTrayTip(const std::string&) override {}
+};
+
+class PrintedMessages : public kelvane::MessageBoxes {
+public:
+    void Show(const std::string& text, kelvane::MessageIcon, const std::string&) override
+    {
+        std::printf("message: %s\n", text.c_str());
+    }
+};
+
+class ByteCounter : public kelvane::SentenceSink {
+public:
+    void Deliver(std::string_view block) override { Bytes += block.size(); }
+    size_t Bytes = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 600.0;
+    const int rate = 48000;
+    std::printf("generating %.0f s of traffic at %d Hz...\n", seconds, rate);
+    const kelvane::bench::Traffic traffic = kelvane::bench::GenerateTraffic(seconds, rate);
+    const std::span<const uint8_t> samples(traffic.samples);
+    const double audioSeconds = static_cast<double>(samples.size()) / rate;
+
+    kelvane::BrinecoreLibrary library;
+    for (const bool useLibrary : {true, false}) {
+        double best = 1e30;
+        int valid = 0;
+        for (int pass = 0; pass < 3; ++pass) {
+            NullView view;
+            PrintedMessages messages;
+            ByteCounter sink;
+            kelvane::ReceiveCounters counters(view);
+            kelvane::SentenceEncoder encoder(counters, sink);
+            kelvane::ReceiveChain chain(counters, view, encoder, messages, library);
+            const auto start = std::chrono::steady_clock::now();
+            chain.Start(rate, useLibrary);
+            for (size_t pos = 0; pos < samples.size(); pos += 8192)
+                chain.ProcessBlock(samples.subspan(pos, std::min<size_t>(8192, samples.size() - pos)));
+            const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+            best = std::min(best, elapsed.count());
+            valid = counters.ValidCount;
+        }
+        std::printf("%-9s path: %.3f s for %.0f s of audio, %.0f x real time at %d Hz, "
+                    "%d of %d messages\n",
+                    useLibrary ? "library" : "built-in", best, audioSeconds, audioSeconds / best,
+                    rate, valid, traffic.messages);
+    }
+    return 0;
+}

@@ -1,0 +1,292 @@
+#include "OutputDispatch.h"
+#include "SentenceEncoder.h"
+
+#include "AisPayload.h"
+#include "NmeaCorpus.h"
+#include "Recorders.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kelvane::test {
+namespace {
+
+// MessageBits from message bits: element 0 is empty.
+std::vector<int32_t> Bits(const std::vector<uint8_t>& bits)
+{
+    std::vector<int32_t> out{0};
+    out.insert(out.end(), bits.begin(), bits.end());
+    return out;
+}
+
+std::vector<int32_t> BitsOfLength(size_t n, int messageId = 5)
+{
+    std::vector<uint8_t> bits(n, 0);
+    for (size_t i = 0; i < 6 && i < n; ++i)
+        bits[i] = static_cast<uint8_t>((messageId >> (5 - i)) & 1);
+    return Bits(bits);
+}
+
+std::string Field(const std::string& sentence, int index)
+{
+    size_t start = 0;
+    for (int i = 0; i < index; ++i)
+        start = sentence.find(',', start) + 1;
+    return sentence.substr(start, sentence.find(',', start) - start);
+}
+
+std::vector<std::string> Lines(const std::string& block)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = block.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(block.substr(start, end - start));
+    EXPECT_EQ(start, block.size()) << "every sentence ends CR LF";
+    return lines;
+}
+
+struct Encoder {
+    RecordingView view;
+    RecordingSink sink;
+    ReceiveCounters counters{view};
+    SentenceEncoder encoder{counters, sink};
+};
+
+TEST(SentenceEncoder, WorkedExample)
+{
+    Encoder e;
+    e.encoder.BuildSentences(Bits({0, 0, 0, 0, 0, 1, 1, 1}));
+    ASSERT_EQ(e.sink.Blocks.size(), 1u);
+    EXPECT_EQ(e.sink.Blocks[0], "!AIVDM,1,1,,,1h,4*3A\r\n");
+    EXPECT_EQ(e.counters.MsgCount123, 1);
+    EXPECT_EQ(e.view.Caption(CounterLabel::lbl123), "1");
+}
+
+TEST(SentenceEncoder, SentenceBoundaries)
+{
+    struct Case {
+        size_t bits;
+        std::vector<std::string> payloadAndFill;  // "chars,fill" per sentence
+    };
+    // Type 5 and then zeros: "5" and "0"s.
+    const std::string first = "5" + std::string(60, '0') + ",0";
+    const std::string full = std::string(61, '0') + ",0";
+    Encoder e;
+    for (const Case& c : std::vector<Case>{
+             {366, {first}},
+             {367, {first, "0,5"}},
+             {732, {first, full}},
+             {733, {first, full, "0,5"}},
+             {424, {first, std::string(10, '0') + ",2"}},
+         }) {
+        const int before = e.encoder.SequenceId;
+        const auto lines = Lines(e.encoder.EncodeSentences(BitsOfLength(c.bits)));
+        ASSERT_EQ(lines.size(), c.payloadAndFill.size()) << c.bits << " bits";
+        const std::string id = lines.size() > 1 ? std::to_string(before) : "";
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const std::string body = "AIVDM," + std::to_string(lines.size()) + "," +
+                                     std::to_string(i + 1) + "," + id + ",," + c.payloadAndFill[i];
+            EXPECT_EQ(lines[i], "!" + body + "*" + SentenceChecksum("!" + body)) << c.bits;
+            EXPECT_LE(lines[i].size(), 80u);
+        }
+    }
+}
+
+TEST(SentenceEncoder, SequenceIdsWrapAndSkipSingleSentenceMessages)
+{
+    Encoder e;
+    std::string ids;
+    for (int i = 0; i < 12; ++i) {
+        const auto multi = Lines(e.encoder.EncodeSentences(BitsOfLength(424)));
+        EXPECT_EQ(Field(multi[0], 3), Field(multi[1], 3));
+        ids += Field(multi[0], 3);
+        // A single-sentence message in between has an empty field 4 and
+        // leaves the identifier alone.
+        EXPECT_EQ(Field(Lines(e.encoder.EncodeSentences(BitsOfLength(168, 1)))[0], 3), "");
+    }
+    EXPECT_EQ(ids, "012345678901");
+}
+
+TEST(SentenceEncoder, ChecksumCoversAivdmToTheFillDigit)
+{
+    EXPECT_EQ(SentenceChecksum("!AIVDM,1,1,,,1h,4*"), "3A");
+    EXPECT_EQ(SentenceChecksum("!AIVDM,1,1,,,1h,4"), "3A");
+    EXPECT_EQ(SentenceChecksum("!A*ignored"), "41");
+    EXPECT_EQ(HexByte(0x0A), "0A");
+    EXPECT_EQ(SixBitChar(39), 'W');
+    EXPECT_EQ(SixBitChar(40), '`');
+    EXPECT_EQ(SixBitChar(63), 'w');
+}
+
+TEST(SentenceEncoder, EachTypeCountsUnderItsLabel)
+{
+    Encoder e;
+    for (int id : {1, 2, 3, 5, 18, 19, 24, 4, 20, 0, 63})
+        e.encoder.BuildSentences(BitsOfLength(168, id));
+    EXPECT_EQ(e.counters.MsgCount123, 3);
+    EXPECT_EQ(e.counters.MsgCount5, 1);
+    EXPECT_EQ(e.counters.MsgCount1819, 2);
+    EXPECT_EQ(e.counters.MsgCount24, 1);
+    EXPECT_EQ(e.counters.MsgCountOther, 4);
+    EXPECT_EQ(e.view.Caption(CounterLabel::lbl21), "1");
+    EXPECT_EQ(e.view.Caption(CounterLabel::lblOther), "4");
+    EXPECT_EQ(e.sink.Blocks.size(), 11u);
+}
+
+TEST(SentenceEncoder, MessageWithoutBitsIsCountedButSendsNothing)
+{
+    Encoder e;
+    e.encoder.BuildSentences(std::vector<int32_t>{0});
+    EXPECT_EQ(e.counters.MsgCountOther, 1);
+    EXPECT_TRUE(e.sink.Blocks.empty());
+}
+
+TEST(ReceiveCounters, PercentagesRoundHalvesUp)
+{
+    EXPECT_EQ(ReceiveCounters::Percent(1, 8), "13%");
+    EXPECT_EQ(ReceiveCounters::Percent(756, 1000), "76%");
+    EXPECT_EQ(ReceiveCounters::Percent(1, 3), "33%");
+    EXPECT_EQ(ReceiveCounters::Percent(2, 3), "67%");
+    EXPECT_EQ(ReceiveCounters::Percent(0, 0), "0%");
+}
+
+// --- Against real data nobody here wrote ----------------------------------------
+
+std::vector<AisMessage> Corpus()
+{
+    std::vector<AisMessage> all;
+    for (const char* file : {"/gpsd/sample.aivdm", "/libais/test.aivdm"}) {
+        const auto messages = ReadAivdmMessages(std::string(KELVANE_TEST_NMEA_DIR) + file);
+        all.insert(all.end(), messages.begin(), messages.end());
+    }
+    return all;
+}
+
+TEST(SentenceEncoder, RealMessagesKeepTheirPayloadAndFillBits)
+{
+    const auto corpus = Corpus();
+    ASSERT_GT(corpus.size(), 300u);
+    size_t multi = 0;
+    Encoder e;
+    for (const AisMessage& m : corpus) {
+        std::vector<uint8_t> bits;
+        try {
+            bits = ArmouredToBits(m.payload, m.fillBits);
+        } catch (const std::invalid_argument&) {
+            continue;  // a broken payload in the log
+        }
+        std::string payload;
+        int fill = 0;
+        for (const std::string& line : Lines(e.encoder.EncodeSentences(Bits(bits)))) {
+            SentenceFields fields;
+            ASSERT_TRUE(ParseSentence(line, fields)) << line;
+            payload += fields.payload;
+            fill = fields.fillBits;
+        }
+        // The payload's last character may hold fill bits the log did not
+        // clear; compare what the bits say.
+        EXPECT_EQ(ArmouredToBits(payload, fill), bits) << m.sentences[0];
+        EXPECT_EQ(fill, m.fillBits) << m.sentences[0];
+        multi += m.sentences.size() > 1 ? 1 : 0;
+    }
+    EXPECT_GE(multi, 18u);
+}
+
+std::string Gpsdecode(const std::string& sentences)
+{
+    char path[] = "/tmp/kelvane-gpsdecode-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0)
+        return "mkstemp failed";
+    close(fd);
+    std::ofstream(path, std::ios::binary) << sentences;
+    const std::string command = std::string("gpsdecode -c < ") + path + " 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string out;
+    char buffer[4096];
+    for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
+        out.append(buffer, n);
+    std::remove(path);
+    return out;
+}
+
+TEST(SentenceEncoder, GpsdecodeReadsOurSentencesAsTheOriginals)
+{
+    std::string originals;
+    std::string ours;
+    Encoder e;
+    for (const AisMessage& m : Corpus()) {
+        std::vector<uint8_t> bits;
+        try {
+            bits = ArmouredToBits(m.payload, m.fillBits);
+        } catch (const std::invalid_argument&) {
+            continue;
+        }
+        for (const std::string& line : m.sentences) {
+            // Without the tag fields some logs add after the checksum.
+            const size_t begin = line.find("!AIVD");
+            originals += line.substr(begin, line.find('*', begin) + 3 - begin) + "\r\n";
+        }
+        ours += e.encoder.EncodeSentences(Bits(bits));
+    }
+    const std::string expected = Gpsdecode(originals);
+    ASSERT_GT(expected.size(), 10000u) << expected.substr(0, 200);
+    EXPECT_EQ(Gpsdecode(ours), expected);
+}
+
+// --- Dispatch to the outputs -----------------------------------------------------
+
+class FakePorts : public OutputPorts {
+public:
+    bool LogChecked() const override { return Log; }
+    void WriteLog(std::string_view block) override { Calls.push_back("log:" + std::string(block)); }
+    bool SerialChecked() const override { return Serial; }
+    int32_t WritePort(std::string_view block) override
+    {
+        Calls.push_back("serial:" + std::string(block));
+        return Accepted < 0 ? static_cast<int32_t>(block.size()) : Accepted;
+    }
+    std::string PortName() const override { return "ttyUSB0"; }
+    bool UdpActive() const override { return Udp; }
+    void SendUdp(std::string_view block) override { Calls.push_back("udp:" + std::string(block)); }
+
+    bool Log = true, Serial = true, Udp = true;
+    int32_t Accepted = -1;
+    std::vector<std::string> Calls;
+};
+
+TEST(OutputDispatch, LogThenSerialThenUdpEachWhenOn)
+{
+    FakePorts ports;
+    RecordingMessages messages;
+    OutputDispatch dispatch(ports, messages);
+    dispatch.Deliver("A\r\n");
+    EXPECT_EQ(ports.Calls, (std::vector<std::string>{"log:A\r\n", "serial:A\r\n", "udp:A\r\n"}));
+    ports.Calls.clear();
+    ports.Log = ports.Udp = false;
+    dispatch.Deliver("B\r\n");
+    EXPECT_EQ(ports.Calls, (std::vector<std::string>{"serial:B\r\n"}));
+    EXPECT_TRUE(messages.Shown.empty());
+}
+
+TEST(OutputDispatch, ShortSerialWriteIsReportedAndUdpStillSent)
+{
+    FakePorts ports;
+    ports.Accepted = 3;
+    RecordingMessages messages;
+    OutputDispatch dispatch(ports, messages);
+    dispatch.Deliver("!AIVDM,1,1,,,1h,4*3A\r\n");
+    ASSERT_EQ(messages.Shown.size(), 1u);
+    EXPECT_EQ(messages.Shown[0].text, "Unable to write to ttyUSB0!\r\nWrote 3 of 22");
+    EXPECT_EQ(ports.Calls.back(), "udp:!AIVDM,1,1,,,1h,4*3A\r\n");
+}
+
+}  // namespace
+}  // namespace kelvane::test

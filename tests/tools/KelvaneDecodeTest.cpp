@@ -1,0 +1,212 @@
+#include "AisPayload.h"
+#include "NmeaCorpus.h"
+#include "RunProgram.h"
+#include "SignalGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace kelvane::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+namespace fs = std::filesystem;
+
+const std::string Decoder = KELVANE_DECODE;
+
+class KelvaneDecode : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Dir = fs::temp_directory_path() / ("kelvane-decode-test-" + std::to_string(getpid()));
+        fs::create_directories(Dir);
+    }
+    void TearDown() override { fs::remove_all(Dir); }
+    std::string Path(const std::string& name) const { return (Dir / name).string(); }
+    fs::path Dir;
+};
+
+// Each message's octets (as a receiver assembles them) from decoder output.
+std::vector<Bytes> DecodedMessages(const std::string& out)
+{
+    std::vector<Bytes> messages;
+    std::string payload;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        EXPECT_FALSE(line.empty() || line.back() != '\r') << "CR LF line ends";
+        SentenceFields fields;
+        EXPECT_TRUE(ParseSentence(line, fields)) << line;
+        EXPECT_EQ(fields.channel, "");
+        payload += fields.payload;
+        if (fields.fragment == fields.count) {
+            messages.push_back(ArmouredToOctets(payload, fields.fillBits));
+            payload.clear();
+        }
+    }
+    return messages;
+}
+
+std::vector<Bytes> CorpusMessages(size_t count)
+{
+    std::vector<Bytes> picked;
+    for (const AisMessage& m : ReadAivdmMessages(std::string(KELVANE_TEST_NMEA_DIR) + "/libais/test.aivdm")) {
+        Bytes octets;
+        try {
+            octets = ArmouredToOctets(m.payload, m.fillBits);
+        } catch (const std::invalid_argument&) {
+            continue;
+        }
+        if (octets.size() <= 124 && picked.size() < count)
+            picked.push_back(octets);
+    }
+    return picked;
+}
+
+TEST_F(KelvaneDecode, GeneratedRecordingsOfRealMessagesDecodeExactlyOnBothPaths)
+{
+    const std::vector<Bytes> messages = CorpusMessages(60);
+    ASSERT_EQ(messages.size(), 60u);
+    for (int rate : {44100, 48000, 50000}) {
+        RenderOptions render;
+        render.sampleRate = rate;
+        render.noiseRms = 2;
+        render.seed = static_cast<uint32_t>(rate);
+        SignalGenerator gen(render);
+        for (size_t i = 0; i < messages.size(); ++i) {
+            gen.AddSilence(0.02);
+            gen.AddTransmission(messages[i], {.trainingStartsWithOne = i % 2 == 1});
+        }
+        gen.AddSilence(0.02);
+        const std::string wav = Path("real-" + std::to_string(rate) + ".wav");
+        WriteWav(wav, gen.Render(), rate);
+        for (const std::string path : {"--builtin", "--library"}) {
+            std::vector<std::string> args = {wav};
+            if (path == "--builtin")
+                args.insert(args.begin(), path);
+            const ProgramResult result = RunProgram(Decoder, args);
+            EXPECT_EQ(result.exitCode, 0) << result.err;
+            EXPECT_EQ(DecodedMessages(result.out), messages) << rate << " Hz " << path;
+            EXPECT_NE(result.err.find("Valid: 60\n"), std::string::npos) << result.err;
+            EXPECT_NE(result.err.find("real time"), std::string::npos);
+        }
+    }
+}
+
+TEST_F(KelvaneDecode, RisingNoiseDecodesACountInsideTheBand)
+{
+    // 100 position reports, the noise rising from none to well past what a
+    // zero-crossing receiver can take.
+    RenderOptions render;
+    render.seed = 5;
+    const Bytes report = ArmouredToOctets("13mn4I0P000HEd>RSk<8Vgv406bh");
+    std::vector<Bytes> samples;
+    Bytes all;
+    for (int i = 0; i < 100; ++i) {
+        render.noiseRms = 0.5 * i;
+        render.seed = static_cast<uint32_t>(i + 1);
+        SignalGenerator gen(render);
+        gen.AddSilence(0.01);
+        gen.AddTransmission(report);
+        gen.AddSilence(0.01);
+        const Bytes part = gen.Render();
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    const std::string wav = Path("noise.wav");
+    WriteWav(wav, all, 48000);
+    // Measured when written: 56 (built-in) and 50 (library) of 100.
+    const ProgramResult builtin = RunProgram(Decoder, {"--builtin", wav});
+    const ProgramResult library = RunProgram(Decoder, {wav});
+    const std::vector<Bytes> fromBuiltin = DecodedMessages(builtin.out);
+    const std::vector<Bytes> fromLibrary = DecodedMessages(library.out);
+    EXPECT_EQ(fromBuiltin, std::vector<Bytes>(fromBuiltin.size(), report)) << "no false message";
+    EXPECT_EQ(fromLibrary, std::vector<Bytes>(fromLibrary.size(), report)) << "no false message";
+    EXPECT_GE(fromBuiltin.size(), 50u);
+    EXPECT_LE(fromBuiltin.size(), 62u);
+    EXPECT_GE(fromLibrary.size(), 45u);
+    EXPECT_LE(fromLibrary.size(), 55u);
+}
+
+TEST_F(KelvaneDecode, RealRecordingsGiveEveryKnownMessageOnBothPaths)
+{
+    const std::map<std::string, std::vector<std::string>> known = {
+        {"bergen-48k-u8.wav",
+         {"402M3div<CD3C0HOHPRSrP700H<2", "@02M3dhuO0f@UP00", "13mn4I0P000HEbdRSk58lOvd08=r",
+          "13n4uV00010HFS`RSmf8mB`j0D1D"}},
+        {"rtl-fm-50k-u8.wav", {"13mn4I0P000HEd>RSk<8Vgv406bh"}},
+    };
+    for (const auto& [file, payloads] : known) {
+        for (const std::string path : {"--builtin", "--library"}) {
+            std::vector<std::string> args = {std::string(KELVANE_TEST_AUDIO_DIR) + "/" + file};
+            if (path == "--builtin")
+                args.insert(args.begin(), path);
+            const ProgramResult result = RunProgram(Decoder, args);
+            ASSERT_EQ(result.exitCode, 0) << result.err;
+            std::vector<Bytes> expected;
+            for (const std::string& p : payloads)
+                expected.push_back(ArmouredToOctets(p));
+            EXPECT_EQ(DecodedMessages(result.out), expected) << file << " " << path;
+        }
+    }
+}
+
+TEST_F(KelvaneDecode, StandardInputAndTraceText)
+{
+    const ProgramResult result =
+        RunProgram(Decoder, {"--trace", "-"}, std::string(KELVANE_TEST_AUDIO_DIR) + "/rtl-fm-50k-u8.wav");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "!AIVDM,1,1,,,13mn4I0P000HEd>RSk<8Vgv406bh,0*0D\r\n");
+    EXPECT_EQ(result.err.rfind("*Period=0.000104\n", 0), 0u) << result.err;
+    EXPECT_NE(result.err.find("*Sync"), std::string::npos);
+}
+
+TEST_F(KelvaneDecode, BadFilesAndBadUsage)
+{
+    const std::string missing = Path("missing.wav");
+    auto result = RunProgram(Decoder, {missing});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, missing + " - Error opening input file, rc = 2\n");
+
+    const std::string text = Path("text.wav");
+    std::ofstream(text) << "not a recording";
+    result = RunProgram(Decoder, {"--builtin", text});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, text + " - Not a wave file\n");
+
+    result = RunProgram(Decoder, {std::string(KELVANE_TEST_AUDIO_DIR) + "/LICENSE-birktj-ais-decoder"});
+    EXPECT_EQ(result.exitCode, 1);
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"--frobnicate", text}, {text, text}}) {
+        result = RunProgram(Decoder, args);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_NE(result.err.find("usage: kelvane-decode"), std::string::npos);
+        EXPECT_TRUE(result.out.empty());
+    }
+    result = RunProgram(Decoder, {"--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("--builtin"), std::string::npos);
+}
+
+TEST_F(KelvaneDecode, WithoutTheLibraryOneMessageAndTheBuiltinServes)
+{
+    // A copy of the program in a folder without the library beside it.
+    const fs::path alone = Dir / "kelvane-decode";
+    fs::copy_file(Decoder, alone);
+    const ProgramResult result =
+        RunProgram(alone.string(), {std::string(KELVANE_TEST_AUDIO_DIR) + "/rtl-fm-50k-u8.wav"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "!AIVDM,1,1,,,13mn4I0P000HEd>RSk<8Vgv406bh,0*0D\r\n");
+    EXPECT_NE(result.err.find("libBrinecore.so"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("PreSyncs: 1\n"), std::string::npos) << result.err;
+}
+
+}  // namespace
+}  // namespace kelvane::test
