@@ -1,0 +1,31 @@
+// The log file: the concatenation of every SentenceBlock of a run, nothing
+// else. Emptied when opened; each block written at once so that another
+// program reading the file sees it straight away.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kelvane {
+
+class LogFile {
+public:
+    LogFile() = default;
+    ~LogFile() { CloseLog(); }
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
+
+    // Creates the file or empties an existing one. Other programs may open
+    // it for reading or writing meanwhile.
+    bool OpenLog(const std::string& path);
+    // Appends the block in one write; a failed write is not reported.
+    void WriteLog(std::string_view block);
+    void CloseLog();
+
+    bool IsOpen() const { return LogHandle >= 0; }
+
+private:
+    int LogHandle = -1;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,80 @@
+// Opening and closing the three outputs together around a monitoring run or
+// a replay (serial port, log file, UDP, in that order), and serving them
+// while the run goes on.
+#pragma once
+
+#include "LogFile.h"
+#include "MessageBoxes.h"
+#include "OutputDispatch.h"
+#include "SerialPort.h"
+#include "UdpTargets.h"
+
+#include <functional>
+#include <string>
+
+namespace kelvane {
+
+// The window's Output Options frame, as the outputs see it. Checking or
+// unchecking a box runs its click handler, as a user's click would.
+class OutputOptionsView {
+public:
+    virtual ~OutputOptionsView() = default;
+    virtual bool SerialChecked() const = 0;  // cbSerial
+    virtual void SetSerialChecked(bool checked) = 0;
+    virtual std::string PortText() const = 0;  // cbPort
+    // The line settings for the port: the window's speed (cbBaud) followed
+    // by ",n,8,1".
+    virtual std::string PortSettings() const = 0;
+    virtual bool LogChecked() const = 0;  // cbLogfile
+    virtual void SetLogChecked(bool checked) = 0;
+    virtual std::string LogPath() const = 0;    // txtPath
+    virtual bool PushChecked() const = 0;        // cbPush
+    virtual std::string IPPortText() const = 0;  // txtIPPort
+    virtual void SetIPPortEnabled(bool enabled) = 0;
+    // A failed UDP send: txtIPPort turns red for about a second.
+    virtual void ShowUdpFailure() = 0;
+};
+
+// The persistent output switches that the check boxes keep in step.
+struct OutputSettings {
+    bool EnableSerial = false;
+    bool EnableLogfile = false;
+    bool EnableIPLogging = false;
+};
+
+class OutputControl : public OutputPorts {
+public:
+    OutputControl(OutputOptionsView& view, MessageBoxes& messages, OutputSettings& settings,
+                  std::function<bool()> networkAlive = {});
+
+    // Opens every enabled output and reports each failure; a failed serial
+    // port or log file is unchecked (and so switched off), an invalid UDP
+    // list leaves UDP checked but sends nothing this run.
+    void OpenOutputs();
+    void CloseOutputs();
+
+    // The check boxes' click handlers.
+    void cbSerial_Click();
+    void cbLogfile_Click();
+    void cbPush_Click();
+
+    // OutputPorts: what the dispatch of each message uses.
+    bool LogChecked() const override { return View.LogChecked(); }
+    void WriteLog(std::string_view block) override { Log.WriteLog(block); }
+    bool SerialChecked() const override { return View.SerialChecked(); }
+    int32_t WritePort(std::string_view block) override { return Serial.WritePort(block); }
+    std::string PortName() const override { return View.PortText(); }
+    bool UdpActive() const override { return Udp.UdpActive; }
+    void SendUdp(std::string_view block) override { Udp.SendUdp(block); }
+
+    LogFile Log;
+    SerialPort Serial;
+    UdpTargets Udp;
+
+private:
+    OutputOptionsView& View;
+    MessageBoxes& Messages;
+    OutputSettings& Settings;
+};
+
+}  // namespace kelvane
