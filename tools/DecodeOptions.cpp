@@ -1,0 +1,109 @@
+#include "DecodeOptions.h"
+
+namespace kelvane {
+
+const char* const DecodeUsage =
+    "usage: kelvane-decode [--builtin] [--trace] [--quiet] [--log PATH]\n"
+    "                      [--serial PORT[,SETTINGS]] [--udp HOST:PORT,...] FILE.wav\n";
+
+const char* const DecodeHelp =
+    "usage: kelvane-decode [OPTIONS] FILE.wav\n"
+    "\n"
+    "Decodes AIS messages from a recording of a VHF receiver's discriminator\n"
+    "output (8-bit unsigned mono WAV, any sample rate; FILE \"-\" reads the WAV\n"
+    "from standard input) and writes their !AIVDM sentences to standard output,\n"
+    "each ending CR LF, exactly as the program's log file holds them.\n"
+    "\n"
+    "Demodulator:\n"
+    "  --builtin            the program's built-in demodulator instead of the\n"
+    "                       Brinecore library\n"
+    "  --trace              ask the Brinecore library for its trace (text on\n"
+    "                       standard error, bit trace in\n"
+    "                       $XDG_STATE_HOME/Kelvane/debug.txt)\n"
+    "\n"
+    "Outputs, each optional, all combinable, as the program's window has them:\n"
+    "  --log PATH           write the sentences to a log file, emptied first\n"
+    "  --serial PORT[,SETTINGS]\n"
+    "                       send them to a serial port (ttyUSB0 or a device\n"
+    "                       path); SETTINGS as for the mode command, default\n"
+    "                       38400,n,8,1\n"
+    "  --udp HOST:PORT,...  send each message as one datagram to every\n"
+    "                       destination (ports 1000 to 65000)\n"
+    "  --quiet              nothing on standard output\n"
+    "  --help               show this text\n"
+    "\n"
+    "The library is loaded by name from the program's folder, then the system's\n"
+    "search path; if it cannot be loaded, a message says so and the built-in\n"
+    "demodulator serves. An output that fails to open is reported with the\n"
+    "window's message and left out; the others go on.\n"
+    "\n"
+    "At the end the counters (Syncs, Valid, Errors, PreSyncs and the message\n"
+    "types) and the speed as \"x real time\" go to standard error.\n"
+    "\n"
+    "Exit status: 0 when the file was read to its end, 1 when it could not be\n"
+    "read (the message names the file), 2 for bad usage.\n";
+
+std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& options)
+{
+    bool haveFile = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::string value;
+        bool hasValue = false;
+        if (arg.rfind("--", 0) == 0) {
+            const size_t equals = arg.find('=');
+            if (equals != std::string::npos) {
+                value = arg.substr(equals + 1);
+                arg = arg.substr(0, equals);
+                hasValue = true;
+            }
+        }
+        auto takeValue = [&]() -> bool {
+            if (hasValue)
+                return true;
+            if (i + 1 >= args.size())
+                return false;
+            value = args[++i];
+            return true;
+        };
+        if (arg == "--builtin") {
+            options.Builtin = true;
+        } else if (arg == "--trace") {
+            options.Trace = true;
+        } else if (arg == "--quiet") {
+            options.Quiet = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.Help = true;
+        } else if (arg == "--log") {
+            if (!takeValue() || value.empty())
+                return "--log needs a file path";
+            options.LogPath = value;
+            options.UseLog = true;
+        } else if (arg == "--serial") {
+            if (!takeValue() || value.empty())
+                return "--serial needs a port";
+            const size_t comma = value.find(',');
+            options.SerialPort = value.substr(0, comma);
+            options.SerialSettings =
+                comma == std::string::npos ? "38400,n,8,1" : value.substr(comma + 1);
+            options.UseSerial = true;
+        } else if (arg == "--udp") {
+            if (!takeValue())
+                return "--udp needs a list of destinations";
+            options.UdpList = value;
+            options.UseUdp = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return "unknown option " + arg;
+        } else if (haveFile) {
+            return "only one file can be decoded at a time";
+        } else {
+            options.File = arg;
+            haveFile = true;
+        }
+    }
+    if (!haveFile && !options.Help)
+        return "no file given";
+    return {};
+}
+
+}  // namespace kelvane

@@ -1,0 +1,30 @@
+// kelvane-decode's command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kelvane {
+
+struct DecodeOptions {
+    bool Builtin = false;
+    bool Trace = false;
+    bool Quiet = false;
+    bool Help = false;
+    std::string File;
+    std::string LogPath;         // --log
+    std::string SerialPort;      // --serial PORT[,SETTINGS]
+    std::string SerialSettings;  //   default "38400,n,8,1"
+    std::string UdpList;         // --udp "HOST:PORT,HOST:PORT"
+    bool UseSerial = false;
+    bool UseLog = false;
+    bool UseUdp = false;
+};
+
+// Fills options from the arguments; returns "" or what is wrong with them.
+std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& options);
+
+extern const char* const DecodeUsage;
+extern const char* const DecodeHelp;
+
+}  // namespace kelvane
