@@ -1,7 +1,11 @@
 #include "AisPayload.h"
 #include "NmeaCorpus.h"
+#include "PtyPair.h"
 #include "RunProgram.h"
 #include "SignalGenerator.h"
+
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -206,6 +210,52 @@ TEST_F(KelvaneDecode, WithoutTheLibraryOneMessageAndTheBuiltinServes)
     EXPECT_EQ(result.out, "!AIVDM,1,1,,,13mn4I0P000HEd>RSk<8Vgv406bh,0*0D\r\n");
     EXPECT_NE(result.err.find("libBrinecore.so"), std::string::npos) << result.err;
     EXPECT_NE(result.err.find("PreSyncs: 1\n"), std::string::npos) << result.err;
+}
+
+TEST_F(KelvaneDecode, FeedsLogSerialAndUdpWithIdenticalBytes)
+{
+    const std::vector<Bytes> messages = CorpusMessages(30);
+    SignalGenerator gen;
+    for (const Bytes& m : messages) {
+        gen.AddSilence(0.01);
+        gen.AddTransmission(m);
+    }
+    gen.AddSilence(0.01);
+    const std::string wav = Path("feed.wav");
+    WriteWav(wav, gen.Render(), 48000);
+
+    PtyPair pty;
+    QUdpSocket udp;
+    ASSERT_TRUE(udp.bind(QHostAddress::LocalHost, 0));
+    const std::string log = Path("ais.log");
+    const ProgramResult result =
+        RunProgram(Decoder, {"--log", log, "--serial", pty.Near() + ",4800,n,8,1", "--udp",
+                             "127.0.0.1:" + std::to_string(udp.localPort()), wav});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(DecodedMessages(result.out), messages);
+    EXPECT_EQ(result.err.find("kelvane-decode:"), std::string::npos) << result.err;
+
+    std::ifstream file(log, std::ios::binary);
+    std::stringstream logText;
+    logText << file.rdbuf();
+    EXPECT_EQ(logText.str(), result.out);
+    EXPECT_EQ(pty.ReadFar(result.out.size()), result.out);
+    std::string datagrams;
+    size_t count = 0;
+    while (udp.hasPendingDatagrams() || udp.waitForReadyRead(1000)) {
+        datagrams += udp.receiveDatagram().data().toStdString();
+        ++count;
+    }
+    EXPECT_EQ(datagrams, result.out);
+    EXPECT_EQ(count, messages.size()) << "one datagram per message";
+
+    // --quiet leaves standard output empty and the outputs served.
+    const ProgramResult quiet = RunProgram(Decoder, {"--quiet", "--log", log, wav});
+    EXPECT_TRUE(quiet.out.empty());
+    std::ifstream again(log, std::ios::binary);
+    std::stringstream againText;
+    againText << again.rdbuf();
+    EXPECT_EQ(againText.str(), result.out);
 }
 
 }  // namespace

@@ -1,0 +1,339 @@
+#include "OutputControl.h"
+#include "OutputDispatch.h"
+
+#include "PtyPair.h"
+#include "Recorders.h"
+
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace kelvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string Block = "!AIVDM,1,1,,,13mn4I0P000HEd>RSk<8Vgv406bh,0*0D\r\n";
+
+std::string Slurp(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// --- Serial, through a real pty pair ------------------------------------------
+
+TEST(SerialPort, EveryBlockArrivesByteForByteAndCloseFlushes)
+{
+    PtyPair pty;
+    RecordingMessages messages;
+    SerialPort port(messages);
+    EXPECT_TRUE(SerialPort::PortExists(pty.Near()));
+    ASSERT_TRUE(port.OpenPort(pty.Near(), "38400,n,8,1"))
+        << (messages.Shown.empty() ? "" : messages.Shown[0].text);
+    std::string sent;
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(port.WritePort(Block), static_cast<int32_t>(Block.size()));
+        sent += Block;
+    }
+    port.ClosePort();
+    EXPECT_EQ(pty.ReadFar(sent.size()), sent);
+    EXPECT_TRUE(messages.Shown.empty());
+}
+
+TEST(SerialPort, MissingPortAndRefusedSettingsSayWhy)
+{
+    RecordingMessages messages;
+    SerialPort port(messages);
+    EXPECT_FALSE(SerialPort::PortExists("/dev/kelvane-no-such-port"));
+    EXPECT_FALSE(port.OpenPort("/dev/kelvane-no-such-port", "38400,n,8,1"));
+    ASSERT_EQ(messages.Shown.size(), 1u);
+    EXPECT_EQ(messages.Shown[0].text,
+              "Com Port /dev/kelvane-no-such-port not available. Use Serial settings (on the main "
+              "menu) to setup your ports.");
+    EXPECT_EQ(messages.Shown[0].icon, MessageIcon::Exclamation);
+
+    PtyPair pty;
+    EXPECT_FALSE(port.OpenPort(pty.Near(), "fast,n,8,1"));
+    EXPECT_EQ(messages.Shown.back().text, "Unable to build Comm DCB fast,n,8,1 Error: 22");
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_FALSE(port.OpenPort(pty.Near(), "38400,n,8"));
+    EXPECT_EQ(messages.Shown.back().text, "Unable to build Comm DCB 38400,n,8 Error: 22");
+    // The port was left closed: it opens again at once.
+    EXPECT_TRUE(port.OpenPort(pty.Near(), "4800,n,8,1"));
+}
+
+TEST(SerialSettings, ReadLikeTheModeCommand)
+{
+    const auto s = ParseSerialSettings("4800,n,8,1");
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->BaudRate, 4800);
+    EXPECT_EQ(ParseSerialSettings("96,E,7,2")->BaudRate, 9600);
+    EXPECT_EQ(ParseSerialSettings("96,E,7,2")->Parity, QSerialPort::EvenParity);
+    EXPECT_EQ(ParseSerialSettings("38400,o,5,1.5")->StopBits, QSerialPort::OneAndHalfStop);
+    for (const char* bad : {"", "38400", "38400,n,8", "38400,x,8,1", "38400,n,9,1", "38400,n,8,3",
+                            "-1,n,8,1", "38400,n,8,1,1", "384OO,n,8,1"})
+        EXPECT_FALSE(ParseSerialSettings(bad)) << bad;
+}
+
+// --- UDP, to real loopback sockets ----------------------------------------------
+
+struct Receiver {
+    Receiver() { EXPECT_TRUE(Socket.bind(QHostAddress::AnyIPv4, 0)); }
+    int Port() const { return Socket.localPort(); }
+    std::vector<std::pair<std::string, std::string>> Take(size_t count)
+    {
+        std::vector<std::pair<std::string, std::string>> got;  // (to address, data)
+        while (got.size() < count && Socket.waitForReadyRead(2000)) {
+            while (Socket.hasPendingDatagrams()) {
+                const QNetworkDatagram d = Socket.receiveDatagram();
+                got.emplace_back(d.destinationAddress().toString().toStdString(),
+                                 d.data().toStdString());
+            }
+        }
+        return got;
+    }
+    QUdpSocket Socket;
+};
+
+TEST(UdpTargets, EachDestinationGetsEachBlockOnceInListOrder)
+{
+    Receiver receiver;
+    const std::string p = std::to_string(receiver.Port());
+    UdpTargets udp([] { return true; });
+    ASSERT_TRUE(udp.OpenUdpTargets(" 127.0.0.1:" + p + " , 127.0.0.2 : " + p + ",127.0.0.3:" + p));
+    EXPECT_EQ(udp.EndpointCount(), 3u);
+    udp.SendUdp("one");
+    udp.SendUdp("two");
+    const auto got = receiver.Take(6);
+    using P = std::pair<std::string, std::string>;
+    EXPECT_EQ(got, (std::vector<P>{{"127.0.0.1", "one"}, {"127.0.0.2", "one"}, {"127.0.0.3", "one"},
+                                   {"127.0.0.1", "two"}, {"127.0.0.2", "two"}, {"127.0.0.3", "two"}}));
+    udp.CloseUdpTargets();
+    EXPECT_EQ(udp.EndpointCount(), 0u);
+}
+
+TEST(UdpTargets, ListRules)
+{
+    struct Case {
+        const char* list;
+        bool valid;
+        std::vector<int32_t> ports;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"", true, {}},
+             {"host:1000", true, {1000}},
+             {"host:65000", true, {65000}},
+             {"host:999", false, {}},
+             {"host:65001", false, {}},
+             {"host", false, {}},
+             {"a:b:2000", false, {}},
+             {"host:2000x", false, {}},
+             {"host:2000,,host:2001", false, {}},
+             {"host:2000,", false, {}},
+             {"host:0x7D0", false, {}},
+             {"host:", false, {}},
+             {"host:2000.5", true, {2000}},
+             {"host:2001.5", true, {2002}},
+             {"host:999.5", true, {1000}},
+             {"host:1e3", true, {1000}},
+             {" h1 : 2000 ,h2:3000", true, {2000, 3000}},
+         }) {
+        const auto parsed = ParseUdpDestinations(c.list);
+        ASSERT_EQ(parsed.has_value(), c.valid) << '"' << c.list << '"';
+        if (!parsed)
+            continue;
+        std::vector<int32_t> ports;
+        for (const UdpDestination& d : *parsed)
+            ports.push_back(d.Port);
+        EXPECT_EQ(ports, c.ports) << c.list;
+    }
+    EXPECT_EQ(ParseUdpDestinations(" h1 : 2000 ")->front().Host, "h1");
+}
+
+TEST(UdpTargets, AFailedSendIsShownAndTheOthersStillGetTheirs)
+{
+    Receiver receiver;
+    const std::string p = std::to_string(receiver.Port());
+    std::vector<std::string> failed;
+    UdpTargets udp([] { return true; });
+    udp.OnSendFailure = [&](const UdpDestination& d) { failed.push_back(d.Host); };
+    ASSERT_TRUE(udp.OpenUdpTargets("127.0.0.1:" + p + ",no-such-host.invalid:2000,127.0.0.2:" + p));
+    udp.SendUdp("x");
+    EXPECT_EQ(failed, std::vector<std::string>{"no-such-host.invalid"});
+    EXPECT_EQ(receiver.Take(2).size(), 2u);
+}
+
+TEST(UdpTargets, WithoutANetworkLoopbackIsStillServed)
+{
+    Receiver receiver;
+    std::vector<std::string> failed;
+    UdpTargets udp([] { return false; });
+    udp.OnSendFailure = [&](const UdpDestination& d) { failed.push_back(d.Host); };
+    ASSERT_TRUE(udp.OpenUdpTargets("192.0.2.1:2000,127.0.0.1:" + std::to_string(receiver.Port())));
+    udp.SendUdp("x");
+    EXPECT_EQ(failed, std::vector<std::string>{"192.0.2.1"});
+    EXPECT_EQ(receiver.Take(1).size(), 1u);
+}
+
+TEST(UdpTargets, AnInvalidEntryKeepsTheEarlierOnesUntilClose)
+{
+    UdpTargets udp([] { return true; });
+    EXPECT_FALSE(udp.OpenUdpTargets("127.0.0.1:2000,127.0.0.1:2001,oops"));
+    EXPECT_EQ(udp.EndpointCount(), 2u);
+    udp.CloseUdpTargets();
+    EXPECT_EQ(udp.EndpointCount(), 0u);
+}
+
+// --- Log file and output control ------------------------------------------------
+
+class FakeOptions : public OutputOptionsView {
+public:
+    explicit FakeOptions(OutputControl*& control) : Control(control) {}
+    bool SerialChecked() const override { return Serial; }
+    void SetSerialChecked(bool checked) override
+    {
+        Serial = checked;
+        Control->cbSerial_Click();
+    }
+    std::string PortText() const override { return Port; }
+    std::string PortSettings() const override { return "38400,n,8,1"; }
+    bool LogChecked() const override { return Log; }
+    void SetLogChecked(bool checked) override
+    {
+        Log = checked;
+        Control->cbLogfile_Click();
+    }
+    std::string LogPath() const override { return Path; }
+    bool PushChecked() const override { return Push; }
+    std::string IPPortText() const override { return List; }
+    void SetIPPortEnabled(bool enabled) override { ListEnabled = enabled; }
+    void ShowUdpFailure() override { ++Failures; }
+
+    OutputControl*& Control;
+    bool Serial = false, Log = false, Push = false, ListEnabled = false;
+    std::string Port, Path, List;
+    int Failures = 0;
+};
+
+struct Outputs {
+    OutputControl* pointer = nullptr;
+    FakeOptions options{pointer};
+    RecordingMessages messages;
+    OutputSettings settings;
+    OutputControl control{options, messages, settings, [] { return true; }};
+    Outputs() { pointer = &control; }
+};
+
+class LogAndControl : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Dir = fs::temp_directory_path() / ("kelvane-outputs-" + std::to_string(getpid()));
+        fs::create_directories(Dir);
+    }
+    void TearDown() override { fs::remove_all(Dir); }
+    fs::path Dir;
+};
+
+TEST_F(LogAndControl, EachRunStartsTheLogAfreshAndReadersSeeEachBlockAtOnce)
+{
+    const fs::path path = Dir / "ais.log";
+    LogFile log;
+    ASSERT_TRUE(log.OpenLog(path));
+    log.WriteLog("first run\r\n");
+    log.CloseLog();
+    ASSERT_TRUE(log.OpenLog(path));
+    std::ifstream reader(path, std::ios::binary);
+    log.WriteLog(Block);
+    std::string line;
+    ASSERT_TRUE(std::getline(reader, line));
+    EXPECT_EQ(line + "\n", Block);
+    log.WriteLog(Block);
+    log.CloseLog();
+    EXPECT_EQ(Slurp(path), Block + Block);
+}
+
+TEST_F(LogAndControl, FailuresAreReportedInOrderAndSwitchTheirOutputOff)
+{
+    Outputs o;
+    o.options.Serial = o.options.Log = true;
+    o.control.cbSerial_Click();
+    o.control.cbLogfile_Click();
+    o.options.Push = true;
+    o.control.cbPush_Click();
+    o.options.Port = "/dev/kelvane-no-such-port";
+    o.options.Path = (Dir / "no-such-folder" / "ais.log").string();
+    o.options.List = "127.0.0.1:2000,bad";
+    o.control.OpenOutputs();
+
+    std::vector<std::string> texts;
+    for (const ShownMessage& m : o.messages.Shown)
+        texts.push_back(m.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "Com Port /dev/kelvane-no-such-port not available. Use Serial settings (on "
+                         "the main menu) to setup your ports.",
+                         "Unable to open /dev/kelvane-no-such-port!",
+                         "Unable to open log file at " + o.options.Path + "!",
+                         "Invalid IP:Port values specified!"}));
+    EXPECT_FALSE(o.options.Serial);
+    EXPECT_FALSE(o.settings.EnableSerial);
+    EXPECT_FALSE(o.options.Log);
+    EXPECT_FALSE(o.settings.EnableLogfile);
+    EXPECT_TRUE(o.settings.EnableIPLogging);  // tried again next run
+    EXPECT_FALSE(o.control.UdpActive());
+    o.control.CloseOutputs();
+    EXPECT_EQ(o.control.Udp.EndpointCount(), 0u);
+}
+
+TEST_F(LogAndControl, AllOffOpensAndShowsNothing)
+{
+    Outputs o;
+    o.control.OpenOutputs();
+    o.control.CloseOutputs();
+    EXPECT_TRUE(o.messages.Shown.empty());
+    EXPECT_FALSE(o.control.Log.IsOpen());
+    EXPECT_FALSE(o.control.UdpActive());
+}
+
+TEST_F(LogAndControl, AllThreeDeliverTheSameBytes)
+{
+    PtyPair pty;
+    Receiver receiver;
+    Outputs o;
+    o.options.Serial = o.options.Log = o.options.Push = true;
+    o.control.cbPush_Click();
+    EXPECT_TRUE(o.options.ListEnabled);
+    o.options.Port = pty.Near();
+    o.options.Path = (Dir / "ais.log").string();
+    o.options.List = "127.0.0.1:" + std::to_string(receiver.Port());
+    o.control.OpenOutputs();
+    ASSERT_TRUE(o.messages.Shown.empty()) << o.messages.Shown[0].text;
+    OutputDispatch dispatch(o.control, o.messages);
+    dispatch.Deliver(Block);
+    dispatch.Deliver(Block);
+    o.control.CloseOutputs();
+    EXPECT_EQ(pty.ReadFar(2 * Block.size()), Block + Block);
+    EXPECT_EQ(Slurp(Dir / "ais.log"), Block + Block);
+    const auto datagrams = receiver.Take(2);
+    ASSERT_EQ(datagrams.size(), 2u);
+    EXPECT_EQ(datagrams[0].second, Block);
+    EXPECT_EQ(o.options.Failures, 0);
+
+    // Unchecking UDP disables its list.
+    o.options.Push = false;
+    o.control.cbPush_Click();
+    EXPECT_FALSE(o.options.ListEnabled);
+    EXPECT_FALSE(o.settings.EnableIPLogging);
+}
+
+}  // namespace
+}  // namespace kelvane::test

@@ -1,0 +1,12 @@
+// GoogleTest's main for tests of Qt-based code: a QCoreApplication exists
+// throughout, as in the program.
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
