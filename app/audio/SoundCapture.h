@@ -1,0 +1,39 @@
+// The sound card as the window's monitoring control sees it: the input
+// devices, opening and closing the capture, and the buffers it has filled.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kelvane {
+
+class ReceiveChain;
+
+class SoundCapture {
+public:
+    virtual ~SoundCapture() = default;
+
+    // The input devices' names, numbered from 0 in the system's order.
+    virtual std::vector<std::string> InputDeviceNames() = 0;
+
+    // Opens the device for 8-bit mono samples at sampleRate (0 becomes 44100,
+    // written back) and starts recording into the ring of buffers. False
+    // after a message to the user that says why; nothing is left open then.
+    virtual bool OpenWaveIn(int32_t& sampleRate, int32_t deviceNumber) = 0;
+    // Stops and releases the device and the ring; false when the device
+    // refused to close.
+    virtual bool CloseWaveIn() = 0;
+
+    // Buffers filled and not yet dispatched; 30 means the ring is full.
+    virtual int32_t FilledBuffers() const = 0;
+
+    // Runs every buffer filled so far through the chain, in the order they
+    // were recorded, queues each again, and lets the window process its
+    // events between buffers.
+    virtual void DispatchFilledBuffers(ReceiveChain& chain,
+                                       const std::function<void()>& processEvents) = 0;
+};
+
+}  // namespace kelvane

@@ -1,0 +1,176 @@
+#include "WaveIn.h"
+
+#include <portaudio.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace kelvane {
+
+void BufferFiller::Reset(WaveInCallbackFn callback, void* instance)
+{
+    Callback = callback;
+    Instance = instance;
+    Current = nullptr;
+    while (Queue.Pop() != nullptr) {
+    }
+}
+
+void BufferFiller::Fill(const uint8_t* samples, size_t count)
+{
+    while (count > 0) {
+        if (Current == nullptr) {
+            Current = Queue.Pop();
+            if (Current == nullptr)
+                return;  // no buffer queued: these samples are lost
+        }
+        const size_t room = Current->BufferLength - Current->BytesRecorded;
+        const size_t n = std::min(room, count);
+        std::memcpy(Current->Data + Current->BytesRecorded, samples, n);
+        Current->BytesRecorded += static_cast<uint32_t>(n);
+        samples += n;
+        count -= n;
+        if (Current->BytesRecorded == Current->BufferLength) {
+            Current = nullptr;
+            Callback(WaveInDataDone, Instance);
+        }
+    }
+}
+
+void BufferFiller::ReturnAll()
+{
+    if (Current != nullptr) {
+        Current = nullptr;
+        Callback(WaveInDataDone, Instance);
+    }
+    while (Queue.Pop() != nullptr)
+        Callback(WaveInDataDone, Instance);
+}
+
+namespace {
+
+// The driver's thread: copy and count, nothing else (no locks, no
+// allocation, no calls back into PortAudio).
+int StreamCallback(const void* input, void*, unsigned long frames,
+                   const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* filler)
+{
+    if (input != nullptr)
+        static_cast<BufferFiller*>(filler)->Fill(static_cast<const uint8_t*>(input), frames);
+    return paContinue;
+}
+
+int32_t ResultCode(PaError error)
+{
+    switch (error) {
+    case paNoError: return WaveInOk;
+    case paInvalidDevice: return WaveInBadDeviceId;
+    case paDeviceUnavailable: return WaveInAllocated;
+    case paNotInitialized:
+    case paHostApiNotFound:
+    case paInvalidHostApi: return WaveInNoDriver;
+    case paInvalidSampleRate:
+    case paSampleFormatNotSupported:
+    case paInvalidChannelCount:
+    case paBadIODeviceCombination: return WaveInBadFormat;
+    default: return static_cast<int32_t>(error);
+    }
+}
+
+}  // namespace
+
+PortAudioWaveIn::~PortAudioWaveIn()
+{
+    Close();
+    if (Initialised)
+        Pa_Terminate();
+}
+
+bool PortAudioWaveIn::Initialise()
+{
+    if (!Initialised)
+        Initialised = Pa_Initialize() == paNoError;
+    return Initialised;
+}
+
+std::vector<int> PortAudioWaveIn::InputDevices()
+{
+    std::vector<int> inputs;
+    if (!Initialise())
+        return inputs;
+    const int count = Pa_GetDeviceCount();
+    for (int i = 0; i < count; ++i) {
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+        if (info != nullptr && info->maxInputChannels > 0)
+            inputs.push_back(i);
+    }
+    return inputs;
+}
+
+std::vector<std::string> PortAudioWaveIn::DeviceNames()
+{
+    std::vector<std::string> names;
+    for (int device : InputDevices()) {
+        std::string field(DeviceNameField, '\0');
+        const char* name = Pa_GetDeviceInfo(device)->name;
+        std::strncpy(field.data(), name, DeviceNameField - 1);
+        names.push_back(field);
+    }
+    return names;
+}
+
+int32_t PortAudioWaveIn::Open(int32_t deviceNumber, int32_t sampleRate, WaveInCallbackFn callback,
+                              void* instance)
+{
+    if (!Initialise())
+        return WaveInNoDriver;
+    const std::vector<int> inputs = InputDevices();
+    if (deviceNumber < 0 || static_cast<size_t>(deviceNumber) >= inputs.size())
+        return WaveInBadDeviceId;
+    const int device = inputs[static_cast<size_t>(deviceNumber)];
+    Filler.Reset(callback, instance);
+    PaStreamParameters parameters{};
+    parameters.device = device;
+    parameters.channelCount = 1;
+    parameters.sampleFormat = paUInt8;
+    parameters.suggestedLatency = Pa_GetDeviceInfo(device)->defaultHighInputLatency;
+    PaStream* stream = nullptr;
+    const PaError error = Pa_OpenStream(&stream, &parameters, nullptr, sampleRate,
+                                        paFramesPerBufferUnspecified, paClipOff, StreamCallback,
+                                        &Filler);
+    if (error != paNoError)
+        return ResultCode(error);
+    Stream = stream;
+    return WaveInOk;
+}
+
+void PortAudioWaveIn::AddBuffer(WaveHeader& header)
+{
+    header.BytesRecorded = 0;
+    // The queue holds more than the ring's 30 buffers, so this never fails.
+    Filler.Queue.Push(&header);
+}
+
+bool PortAudioWaveIn::Start()
+{
+    return Stream != nullptr && Pa_StartStream(static_cast<PaStream*>(Stream)) == paNoError;
+}
+
+void PortAudioWaveIn::Reset()
+{
+    if (Stream == nullptr)
+        return;
+    Pa_AbortStream(static_cast<PaStream*>(Stream));
+    Filler.ReturnAll();
+}
+
+bool PortAudioWaveIn::Close()
+{
+    if (Stream == nullptr)
+        return true;
+    if (Pa_CloseStream(static_cast<PaStream*>(Stream)) != paNoError)
+        return false;
+    Stream = nullptr;
+    return true;
+}
+
+}  // namespace kelvane

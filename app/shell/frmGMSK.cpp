@@ -1,0 +1,715 @@
+#include "frmGMSK.h"
+
+#include "FrameCheck.h"
+#include "Version.h"
+#include "WavReader.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#endif
+
+namespace kelvane {
+
+namespace {
+
+constexpr const char* AppName = "Kelvane";
+constexpr const char* Section = "Settings";
+
+// Positions are designed in twips, 15 to a pixel.
+QRect Twips(int left, int top, int width, int height)
+{
+    return {left / 15, top / 15, width / 15, height / 15};
+}
+
+QLabel* AddLabel(QWidget* parent, const QString& text, QRect where)
+{
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(where);
+    return label;
+}
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+std::filesystem::path ProgramFolder()
+{
+    return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
+}
+
+}  // namespace
+
+frmGMSK::frmGMSK(MessageBoxes& messages, SoundCapture& capture, SettingsStore& store,
+                 DesktopServices desktop)
+    : Counters(*this), OutputsControl(*this, messages, Outputs), Messages(messages),
+      Capture(capture), Store(store), Desktop(std::move(desktop)),
+      Dispatch(OutputsControl, messages), Encoder(Counters, Dispatch),
+      Chain(Counters, *this, Encoder, messages, Library)
+{
+    BuildControls();
+}
+
+frmGMSK::~frmGMSK() = default;
+
+void frmGMSK::BuildControls()
+{
+    setWindowTitle(AppName);
+    setWindowIcon(QIcon(":/kelvane.png"));
+    setFixedSize(6990 / 15, 5685 / 15);
+    // The layout is drawn for an 8-point font.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
+
+    auto* processing = new QGroupBox("Processing Options", this);
+    processing->setGeometry(Twips(120, 240, 2415, 1695));
+    cmdStartMonitoring = new QPushButton("Start Monitoring", processing);
+    cmdStartMonitoring->setGeometry(Twips(240, 360, 1935, 495));
+    cmdReplay = new QPushButton("Replay File", processing);
+    cmdReplay->setGeometry(Twips(240, 1020, 1935, 495));
+    Timer = new QTimer(this);
+
+    auto* counts = new QGroupBox("Demodulator Counts", this);
+    counts->setGeometry(Twips(2640, 240, 2415, 1695));
+    const char* rows[] = {"PreSyncs:", "Syncs:", "Valid:", "Errors:", "Overruns:"};
+    QLabel** countLabels[] = {&lblPreSyncs, &lblSyncs, &lblValid, &lblErrors, &lblOverruns};
+    for (int i = 0; i < 5; ++i) {
+        const int top = 240 + 240 * i;
+        QLabel* caption = AddLabel(counts, rows[i], Twips(i == 0 ? 120 : 240, top, 900, 240));
+        *countLabels[i] = AddLabel(counts, "", Twips(1080, top, 720, 240));
+        if (i == 0)
+            lblPreSyncsCaption = caption;
+    }
+    lblVPct = AddLabel(counts, "", Twips(1800, 240 + 240 * 2, 555, 240));
+    lblEPct = AddLabel(counts, "", Twips(1800, 240 + 240 * 3, 555, 240));
+    // PreSyncs come from the built-in demodulator only: hidden.
+    lblPreSyncsCaption->hide();
+    lblPreSyncs->hide();
+
+    auto* ids = new QGroupBox("Message IDs", this);
+    ids->setGeometry(Twips(5160, 240, 1695, 1695));
+    const char* idRows[] = {"1, 2, 3:", "5:", "18, 19:", "24:", "Other:"};
+    QLabel** idLabels[] = {&lbl123, &lbl5, &lbl1819, &lbl21, &lblOther};
+    for (int i = 0; i < 5; ++i) {
+        const int top = 360 + 240 * i;
+        AddLabel(ids, idRows[i], Twips(120, top, 840, 240));
+        *idLabels[i] = AddLabel(ids, "", Twips(960, top, 660, 240));
+    }
+
+    auto* audio = new QGroupBox("Audio Input Options", this);
+    audio->setGeometry(Twips(120, 2040, 5295, 1575));
+    AddLabel(audio, "Audio Device:", Twips(120, 330, 1350, 300));
+    SoundDevice = new QComboBox(audio);
+    SoundDevice->setGeometry(Twips(1440, 270, 3735, 330));
+    AddLabel(audio, "Sampling Rate:", Twips(120, 750, 1350, 300));
+    opt44100 = new QRadioButton("44100", audio);
+    opt44100->setGeometry(Twips(1440, 720, 1080, 330));
+    opt48000 = new QRadioButton("48000", audio);
+    opt48000->setGeometry(Twips(2520, 720, 1080, 330));
+    opt44100->setChecked(true);
+    cbUseDLL = new QCheckBox("Use DLL", audio);
+    cbUseDLL->setGeometry(Twips(3720, 720, 1200, 330));
+    cbUseDLL->hide();  // the library serves at every start
+    cbStartMinMon =
+        new QCheckBox("Monitor audio input and minimize to system tray at startup", audio);
+    cbStartMinMon->setGeometry(Twips(120, 1110, 5160, 330));
+
+    auto* level = new QGroupBox("Level", this);
+    level->setGeometry(Twips(5520, 2040, 1335, 1575));
+    pbLevel = new QProgressBar(level);
+    pbLevel->setOrientation(Qt::Vertical);
+    pbLevel->setRange(LevelMinimum, 255);
+    pbLevel->setValue(LevelMinimum);
+    pbLevel->setTextVisible(false);
+    pbLevel->setGeometry(Twips(540, 240, 255, 1215));
+
+    auto* output = new QGroupBox("Output Options", this);
+    output->setGeometry(Twips(120, 3720, 6735, 1815));
+    cbSerial = new QCheckBox("Serial Output", output);
+    cbSerial->setGeometry(Twips(120, 300, 1680, 330));
+    AddLabel(output, "Port:", Twips(1860, 330, 540, 300));
+    cbPort = new QComboBox(output);
+    cbPort->setGeometry(Twips(2400, 270, 1800, 330));
+    AddLabel(output, "Baudrate:", Twips(4320, 330, 1020, 300));
+    cbBaud = new QComboBox(output);
+    cbBaud->setGeometry(Twips(5340, 270, 1275, 330));
+    cbLogfile = new QCheckBox("Logfile Output", output);
+    cbLogfile->setGeometry(Twips(120, 780, 1680, 330));
+    AddLabel(output, "Name:", Twips(1860, 810, 600, 300));
+    txtPath = new QLineEdit(output);
+    txtPath->setGeometry(Twips(2460, 750, 3720, 330));
+    cmdBrowse = new QPushButton(output);
+    cmdBrowse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    cmdBrowse->setGeometry(Twips(6240, 750, 375, 330));
+    cbPush = new QCheckBox("UDP Output", output);
+    cbPush->setGeometry(Twips(120, 1260, 1680, 330));
+    AddLabel(output, "IP:Port:", Twips(1860, 1290, 780, 300));
+    txtIPPort = new QLineEdit(output);
+    txtIPPort->setGeometry(Twips(2640, 1230, 3975, 330));
+    txtIPPort->setEnabled(false);
+    IPTimer = new QTimer(this);
+    IPTimer->setInterval(1000);
+
+    mnuPopUp = new QMenu("PopUp", this);
+    QAction* mnuShow = mnuPopUp->addAction("&Show");
+    QAction* mnuExit = mnuPopUp->addAction("&Exit");
+    Tray = new QSystemTrayIcon(windowIcon(), this);
+    Tray->setContextMenu(mnuPopUp);
+
+    connect(cmdStartMonitoring, &QPushButton::clicked, this, [this] { cmdStartMonitoring_Click(); });
+    connect(cmdReplay, &QPushButton::clicked, this, [this] { cmdReplay_Click(); });
+    connect(Timer, &QTimer::timeout, this, [this] { Timer_Timer(); });
+    // Handlers run for the program's own changes too, as a click would.
+    connect(opt44100, &QRadioButton::toggled, this, [this](bool on) { if (on) opt44100_Click(); });
+    connect(opt48000, &QRadioButton::toggled, this, [this](bool on) { if (on) opt48000_Click(); });
+    connect(cbUseDLL, &QCheckBox::toggled, this, [this] { cbUseDLL_Click(); });
+    connect(cbStartMinMon, &QCheckBox::toggled, this, [this] { cbStartMinMon_Click(); });
+    connect(cbSerial, &QCheckBox::toggled, this, [this] { OutputsControl.cbSerial_Click(); });
+    connect(cbLogfile, &QCheckBox::toggled, this, [this] { OutputsControl.cbLogfile_Click(); });
+    connect(cbPush, &QCheckBox::toggled, this, [this] { OutputsControl.cbPush_Click(); });
+    connect(txtPath, &QLineEdit::textChanged, this, [this] { txtPath_Change(); });
+    connect(cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
+    connect(IPTimer, &QTimer::timeout, this, [this] { IPTimer_Timer(); });
+    connect(mnuShow, &QAction::triggered, this, [this] { mnuShow_Click(); });
+    connect(mnuExit, &QAction::triggered, this, [this] { mnuExit_Click(); });
+    connect(Tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
+        // A double click restores; the context menu opens by itself.
+        if (why == QSystemTrayIcon::DoubleClick && isMinimized())
+            mnuShow_Click();
+    });
+}
+
+std::string frmGMSK::VersionCaption()
+{
+    return std::string(AppName) + " " + std::to_string(KELVANE_VERSION_MAJOR) + "." +
+           std::to_string(KELVANE_VERSION_MINOR) + "." + std::to_string(KELVANE_VERSION_PATCH);
+}
+
+std::string frmGMSK::StripAtNul(const std::string& text)
+{
+    return text.substr(0, text.find('\0'));
+}
+
+// --- Load, and the settings ----------------------------------------------------
+
+void frmGMSK::Form_Load()
+{
+    LoadSettings();
+    txtPath->setText(Q(LogFileName));
+
+    // Serial ports: the devices the system lists, by name.
+    std::vector<std::string> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        ports.push_back(info.portName().toStdString());
+    std::sort(ports.begin(), ports.end());
+    for (const std::string& port : ports) {
+        cbPort->addItem(Q(port));
+        if (port == ComPortNumber)
+            cbPort->setCurrentIndex(cbPort->count() - 1);
+    }
+    if (ports.empty()) {
+        cbPort->addItem("None");
+        ComPortNumber = "None";
+        cbSerial->setChecked(false);
+        cbSerial->setEnabled(false);
+    }
+    if (std::find(ports.begin(), ports.end(), ComPortNumber) == ports.end())
+        cbPort->setCurrentIndex(0);  // the saved port is gone: the first one
+
+    cbBaud->addItem("4800");
+    cbBaud->addItem("38400");
+    if (ComBaudRate == 0)
+        ComBaudRate = 38400;
+    const QString baud = QString::number(ComBaudRate);
+    if (cbBaud->findText(baud) < 0)
+        cbBaud->addItem(baud);  // a speed kept from an edited store
+    cbBaud->setCurrentIndex(cbBaud->findText(baud));
+
+    const std::vector<std::string> devices = Capture.InputDeviceNames();
+    const auto deviceCount = static_cast<int32_t>(devices.size());
+    if (SoundDeviceNumber < 0 || SoundDeviceNumber > deviceCount - 1)
+        SoundDeviceNumber = 0;
+    if (deviceCount > 0) {
+        for (int32_t i = 0; i < deviceCount; ++i)
+            SoundDevice->addItem(Q(StripAtNul(devices[static_cast<size_t>(i)])));
+        SoundDevice->setCurrentIndex(SoundDeviceNumber);
+    } else {
+        SoundDevice->addItem("Device not found.");
+        SoundDevice->setCurrentIndex(0);
+    }
+
+    if (SampleRate == 48000) {
+        opt48000->setChecked(true);
+        opt48000_Click();
+    } else {
+        SampleRate = 44100;
+        opt44100->setChecked(true);
+        opt44100_Click();
+    }
+
+    if (UseDLL)
+        cbUseDLL->setChecked(true);
+    if (Outputs.EnableSerial)
+        cbSerial->setChecked(true);
+    if (Outputs.EnableLogfile)
+        cbLogfile->setChecked(true);
+    if (Outputs.EnableIPLogging)
+        cbPush->setChecked(true);
+    if (EnableStartMin)
+        cbStartMinMon->setChecked(true);
+
+    BaudRate = ReceiveChain::BaudRate;
+    Tray->setToolTip("0% Valid");
+#if !defined(_WIN32)
+    // High priority, so that decoding keeps pace; allowed only to some users.
+    setpriority(PRIO_PROCESS, 0, -10);
+#endif
+    ClearCounters();
+    setWindowTitle(Q(VersionCaption()));
+    show();
+    if (EnableStartMin) {
+        cmdStartMonitoring_Click();
+        setWindowState(windowState() | Qt::WindowMinimized);
+        Form_Resize();
+    }
+}
+
+std::string frmGMSK::ReadSetting(const std::string& name, const std::string& defaultText)
+{
+    try {
+        return Store.ReadRegSetting(AppName, Section, name, defaultText);
+    } catch (const SettingsError& error) {
+        // Shown once; the default serves and the program goes on.
+        if (!SettingsFailed)
+            Messages.Show("Error " + std::to_string(error.Number) + " reading the setting " +
+                              name + ": " + error.what(),
+                          MessageIcon::Exclamation);
+        SettingsFailed = true;
+        return defaultText;
+    }
+}
+
+void frmGMSK::WriteSetting(const std::string& name, const std::string& text)
+{
+    if (SettingsFailed)
+        return;
+    try {
+        Store.WriteRegSetting(AppName, Section, name, text);
+    } catch (const SettingsError& error) {
+        // Shown once; the program still ends normally.
+        Messages.Show("Error " + std::to_string(error.Number) + " writing the setting " + name +
+                          ": " + error.what(),
+                      MessageIcon::Exclamation);
+        SettingsFailed = true;
+    }
+}
+
+void frmGMSK::LoadSettings()
+{
+#if defined(_WIN32)
+    const std::string defaultLog = (ProgramFolder() / "Kelvane.log").string();
+#else
+    // The program's folder is not writable here: the log goes to the
+    // user's data folder, which is made when missing.
+    const QString dataFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Kelvane";
+    std::error_code ignored;
+    std::filesystem::create_directories(dataFolder.toStdString(), ignored);
+    const std::string defaultLog = (std::filesystem::path(dataFolder.toStdString()) / "Kelvane.log").string();
+#endif
+    LogFileName = ReadSetting("LogFileName", defaultLog);
+
+    std::string text = ReadSetting("ComPortNumber", "COM1");
+    if (!text.empty())
+        ComPortNumber = text;  // a port's name here, such as ttyUSB0
+    for (auto [name, defaultText, target] :
+         {std::tuple{"ComBaudRate", "4800", &ComBaudRate},
+          std::tuple{"SoundDeviceNumber", "0", &SoundDeviceNumber},
+          std::tuple{"SamplesPerSecond", "48000", &SampleRate}}) {
+        text = ReadSetting(name, defaultText);
+        if (!text.empty())
+            *target = LeadingNumber(text);
+    }
+    UseDLL = true;
+    for (auto [name, defaultText, target] :
+         {std::tuple{"EnableSerial", "True", &Outputs.EnableSerial},
+          std::tuple{"EnableLogfile", "False", &Outputs.EnableLogfile},
+          std::tuple{"EnableIPLogging", "False", &Outputs.EnableIPLogging}}) {
+        text = ReadSetting(name, defaultText);
+        if (!text.empty())
+            ParseFlag(text, *target);  // a text that is no flag keeps the default
+    }
+    txtIPPort->setText(Q(ReadSetting("IPPort", "")));
+    text = ReadSetting("EnableStartMin", "False");
+    if (!text.empty())
+        ParseFlag(text, EnableStartMin);
+    QPoint position = pos();
+    text = ReadSetting("MainTop", "0");
+    if (!text.empty())
+        position.setY(LeadingNumber(text) / 15);
+    text = ReadSetting("MainLeft", "0");
+    if (!text.empty())
+        position.setX(LeadingNumber(text) / 15);
+    move(position);
+    SettingsFailed = false;  // a failed read does not stop the save at exit
+}
+
+void frmGMSK::SaveSettings()
+{
+    if (SoundDevice->currentIndex() >= 0 && SoundDevice->count() > 0 &&
+        SoundDevice->currentText() != "Device not found.")
+        SoundDeviceNumber = SoundDevice->currentIndex();
+    auto flag = [](bool value) { return std::string(value ? "True" : "False"); };
+    WriteSetting("LogFileName", LogFileName);
+    WriteSetting("ComPortNumber", cbPort->currentText().toStdString());
+    WriteSetting("ComBaudRate", cbBaud->currentText().toStdString());
+    WriteSetting("SoundDeviceNumber", std::to_string(SoundDeviceNumber));
+    WriteSetting("SamplesPerSecond", std::to_string(SampleRate));
+    WriteSetting("UseDLL", flag(UseDLL));
+    WriteSetting("EnableSerial", flag(Outputs.EnableSerial));
+    WriteSetting("EnableLogfile", flag(Outputs.EnableLogfile));
+    WriteSetting("EnableIPLogging", flag(Outputs.EnableIPLogging));
+    WriteSetting("IPPort", txtIPPort->text().toStdString());
+    WriteSetting("EnableStartMin", flag(EnableStartMin));
+    if (!isMinimized()) {
+        WriteSetting("MainTop", std::to_string(pos().y() * 15));
+        WriteSetting("MainLeft", std::to_string(pos().x() * 15));
+    }
+}
+
+// --- Counters and settings controls ------------------------------------------
+
+void frmGMSK::ClearCounters()
+{
+    for (QLabel* label : {lblPreSyncs, lblSyncs, lblValid, lblVPct, lblErrors, lblEPct,
+                          lblOverruns, lbl123, lbl5, lbl1819, lbl21, lblOther})
+        label->setText(QString());
+    Counters.Clear();
+}
+
+void frmGMSK::EnableSettings(bool enable)
+{
+    for (QWidget* control : std::initializer_list<QWidget*>{SoundDevice, opt44100, opt48000, cbSerial,
+                                                           cbLogfile, cbPort, cbBaud, cbPush,
+                                                           txtIPPort, txtPath, cmdBrowse})
+        control->setEnabled(enable);
+}
+
+QLabel* frmGMSK::Label(CounterLabel label) const
+{
+    switch (label) {
+    case CounterLabel::lblPreSyncs: return lblPreSyncs;
+    case CounterLabel::lblSyncs: return lblSyncs;
+    case CounterLabel::lblValid: return lblValid;
+    case CounterLabel::lblErrors: return lblErrors;
+    case CounterLabel::lblOverruns: return lblOverruns;
+    case CounterLabel::lblVPct: return lblVPct;
+    case CounterLabel::lblEPct: return lblEPct;
+    case CounterLabel::lbl123: return lbl123;
+    case CounterLabel::lbl5: return lbl5;
+    case CounterLabel::lbl1819: return lbl1819;
+    case CounterLabel::lbl21: return lbl21;
+    case CounterLabel::lblOther: return lblOther;
+    }
+    return lblOther;
+}
+
+void frmGMSK::SetCaption(CounterLabel label, const std::string& text) { Label(label)->setText(Q(text)); }
+
+void frmGMSK::SetLevel(int value) { pbLevel->setValue(value); }
+
+bool frmGMSK::IsHidden() const { return !isVisible(); }
+
+void frmGMSK::SetTrayTip(const std::string& text) { Tray->setToolTip(Q(text)); }
+
+void frmGMSK::opt44100_Click() { SampleRate = 44100; }
+
+void frmGMSK::opt48000_Click() { SampleRate = 48000; }
+
+void frmGMSK::cbUseDLL_Click() { UseDLL = cbUseDLL->isChecked(); }
+
+void frmGMSK::txtPath_Change() { LogFileName = txtPath->text().toStdString(); }
+
+void frmGMSK::cbStartMinMon_Click() { EnableStartMin = cbStartMinMon->isChecked(); }
+
+void frmGMSK::cmdBrowse_Click()
+{
+    const std::string chosen = Desktop.ChooseLogFile(txtPath->text().toStdString());
+    if (!chosen.empty())
+        txtPath->setText(Q(chosen));
+}
+
+// --- The outputs' view of the window -----------------------------------------
+
+bool frmGMSK::SerialChecked() const { return cbSerial->isChecked(); }
+void frmGMSK::SetSerialChecked(bool checked) { cbSerial->setChecked(checked); }
+std::string frmGMSK::PortText() const { return cbPort->currentText().toStdString(); }
+std::string frmGMSK::PortSettings() const { return cbBaud->currentText().toStdString() + ",n,8,1"; }
+bool frmGMSK::LogChecked() const { return cbLogfile->isChecked(); }
+void frmGMSK::SetLogChecked(bool checked) { cbLogfile->setChecked(checked); }
+std::string frmGMSK::LogPath() const { return txtPath->text().toStdString(); }
+bool frmGMSK::PushChecked() const { return cbPush->isChecked(); }
+std::string frmGMSK::IPPortText() const { return txtIPPort->text().toStdString(); }
+void frmGMSK::SetIPPortEnabled(bool enabled) { txtIPPort->setEnabled(enabled); }
+
+void frmGMSK::ShowUdpFailure()
+{
+    txtIPPort->setStyleSheet("QLineEdit { background-color: rgb(255, 0, 0); }");
+    IPTimer->start();
+}
+
+void frmGMSK::IPTimer_Timer()
+{
+    IPTimer->stop();
+    txtIPPort->setStyleSheet(QString());
+}
+
+// --- Monitoring ----------------------------------------------------------------
+
+void frmGMSK::cmdStartMonitoring_Click()
+{
+    if (!MonitoringActive)
+        StartMonitoring();
+    else if (Dispatching)
+        StopAfterDispatch = true;  // never close the capture under a dispatch
+    else
+        StopMonitoring();
+}
+
+void frmGMSK::StartMonitoring()
+{
+    OutputsControl.OpenOutputs();
+    if (SoundDevice->currentIndex() >= 0)
+        SoundDeviceNumber = SoundDevice->currentIndex();
+    if (!Capture.OpenWaveIn(SampleRate, SoundDeviceNumber)) {
+        OutputsControl.CloseOutputs();
+        Messages.Show("Start Monitoring Failed!");
+        return;
+    }
+    // The built-in receiver initialises at the first buffer; the library
+    // is re-initialised now.
+    Chain.Start(SampleRate, UseDLL, DemodTrace);
+    cmdReplay->setEnabled(false);
+    ClearCounters();
+    Timer->setInterval(250);
+    Timer->start();
+    cmdStartMonitoring->setText("Stop Monitoring");
+    EnableSettings(false);
+    MonitoringActive = true;
+}
+
+void frmGMSK::StopMonitoring()
+{
+    OutputsControl.CloseOutputs();
+    Capture.CloseWaveIn();
+    Timer->stop();
+    cmdStartMonitoring->setText("Start Monitoring");
+    MonitoringActive = false;
+    cmdReplay->setEnabled(true);
+    EnableSettings(true);
+}
+
+void frmGMSK::Timer_Timer()
+{
+    if (Dispatching)
+        return;  // one dispatch at a time
+    const int32_t filled = Capture.FilledBuffers();
+    if (filled >= 30)
+        Counters.AddOverrun();
+    if (filled > 0) {
+        Dispatching = true;
+        Capture.DispatchFilledBuffers(Chain, [] { QCoreApplication::processEvents(); });
+        Dispatching = false;
+    }
+    if (StopAfterDispatch) {
+        StopAfterDispatch = false;
+        if (MonitoringActive)
+            StopMonitoring();
+    }
+    if (CloseAfterDispatch) {
+        CloseAfterDispatch = false;
+        close();
+    }
+}
+
+// --- Replay -----------------------------------------------------------------------
+
+void frmGMSK::cmdReplay_Click()
+{
+    if (ReplayActive) {
+        // Stop Replay: the loop ends after the block in progress.
+        ReplayActive = false;
+        DemodTrace = 0;
+        return;
+    }
+    setWindowTitle(Q(VersionCaption()));
+    DemodTrace = Desktop.CtrlHeld() ? 1 : 0;
+    ClearCounters();
+    std::string folder = LastReplayDir;
+    if (folder.empty()) {
+        // The recordings that come with the program, else its own folder.
+        const auto bundled = ProgramFolder().parent_path() / "share" / "kelvane" / "recordings";
+        std::error_code ignored;
+        folder = (std::filesystem::is_directory(bundled, ignored) ? bundled : ProgramFolder()).string();
+    }
+    const std::string fileName = Desktop.ChooseReplayFile(folder);
+    if (fileName.empty()) {
+        cmdStartMonitoring->setEnabled(true);
+        return;
+    }
+    LastReplayDir = std::filesystem::path(fileName).parent_path().string() + "/";
+
+    ReplayActive = true;
+    cmdReplay->setText("Stop Replay");
+    cmdStartMonitoring->setEnabled(false);
+    EnableSettings(false);
+    OutputsControl.OpenOutputs();
+    setWindowTitle(Q(VersionCaption() + " - " + fileName));
+
+    const qint64 start = QDateTime::currentSecsSinceEpoch();
+    const std::string problem = ReplayWavFile(fileName);
+    if (!problem.empty())
+        Messages.Show(fileName + " - " + problem);
+    // The replay doubles as a speed test: slower than the audio it holds
+    // means live monitoring at this rate would fall behind.
+    const qint64 elapsed = QDateTime::currentSecsSinceEpoch() - start;
+    if (SampleRate > 0 && static_cast<double>(elapsed) > static_cast<double>(WavDataBytes) / SampleRate)
+        Messages.Show("This machine is too slow for realtime monitoring at " +
+                      std::to_string(SampleRate) + "!");
+
+    OutputsControl.CloseOutputs();
+    cmdStartMonitoring->setEnabled(true);
+    cmdReplay->setText("Replay File");
+    EnableSettings(true);
+    ReplayActive = false;
+}
+
+std::string frmGMSK::ReplayWavFile(const std::string& fileName)
+{
+    WavReader reader;
+    const std::string problem = reader.Open(fileName);
+    if (!problem.empty())
+        return problem;
+    SampleRate = reader.SampleRate();
+    WavDataBytes = reader.WavDataBytes();
+    Chain.Start(SampleRate, UseDLL, DemodTrace);
+
+    std::vector<uint8_t> block(WavReader::BlockSize);
+    int64_t total = 0;
+    std::string readProblem;
+    for (int32_t n = WavReader::BlockSize; n == WavReader::BlockSize;) {
+        n = reader.Read(block.data());
+        if (n < 0) {
+            readProblem = reader.ReadError();  // nothing of a failed read is used
+            break;
+        }
+        if (n > 0) {
+            Chain.ProcessBlock(std::span(block).first(static_cast<size_t>(n)));
+            total += n;
+            QCoreApplication::processEvents();
+        }
+        if (!ReplayActive)
+            break;
+    }
+    // A recording that was never finalised has no size in its header: the
+    // speed check takes what was read.
+    if (WavDataBytes == 0 || WavDataBytes == -1)
+        WavDataBytes = static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
+    return readProblem;
+}
+
+// --- Closing and the tray ------------------------------------------------------
+
+bool frmGMSK::Form_QueryUnload()
+{
+    if (Dispatching) {
+        // Stop and close once the dispatch in progress has finished.
+        CloseAfterDispatch = true;
+        return false;
+    }
+    if (MonitoringActive)
+        cmdStartMonitoring_Click();
+    if (ReplayActive) {
+        ReplayActive = false;
+        return false;
+    }
+    return true;
+}
+
+void frmGMSK::Form_Unload()
+{
+    if (Unloaded)
+        return;
+    Unloaded = true;
+    SaveSettings();
+    Tray->hide();
+}
+
+void frmGMSK::closeEvent(QCloseEvent* event)
+{
+    if (!Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void frmGMSK::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void frmGMSK::Form_Resize()
+{
+    // Without a tray the window could never come back: it stays minimised
+    // on the task bar instead of hiding.
+    if (!isMinimized() || !Desktop.TrayAvailable())
+        return;
+    Tray->show();
+    // Hidden after the state change has settled.
+    QTimer::singleShot(0, this, [this] {
+        if (isMinimized())
+            hide();
+    });
+}
+
+void frmGMSK::mnuShow_Click()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    Tray->hide();
+    show();
+}
+
+void frmGMSK::mnuExit_Click()
+{
+    // The program ends in every case; a replay that refuses the close only
+    // means the settings are not written.
+    close();
+    ReplayActive = false;
+    QCoreApplication::quit();
+}
+
+}  // namespace kelvane

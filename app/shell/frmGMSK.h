@@ -1,0 +1,189 @@
+// frmGMSK, Kelvane's window: what the receiver hears (counters, message
+// types, the input level), the settings for audio input and outputs,
+// monitoring from the sound card, replay of recordings, and the tray.
+#pragma once
+
+#include "BrinecoreLibrary.h"
+#include "MessageBoxes.h"
+#include "OutputControl.h"
+#include "OutputDispatch.h"
+#include "ReceiveChain.h"
+#include "ReceiveCounters.h"
+#include "ReceiverView.h"
+#include "SentenceEncoder.h"
+#include "SettingsStore.h"
+#include "SoundCapture.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSystemTrayIcon;
+class QTimer;
+
+namespace kelvane {
+
+// What the window asks of the desktop; tests replace the dialogs and keys.
+struct DesktopServices {
+    // The file dialogs: the chosen path, or "" when cancelled.
+    std::function<std::string(const std::string& folder)> ChooseReplayFile;
+    std::function<std::string(const std::string& current)> ChooseLogFile;
+    std::function<bool()> CtrlHeld;
+    std::function<bool()> TrayAvailable;
+};
+
+class frmGMSK : public QWidget, public ReceiverView, public OutputOptionsView {
+    Q_OBJECT
+
+public:
+    frmGMSK(MessageBoxes& messages, SoundCapture& capture, SettingsStore& store,
+            DesktopServices desktop);
+    ~frmGMSK() override;
+
+    // Loads the settings, fills the lists, shows the window, and starts
+    // monitoring minimised when the settings ask for it.
+    void Form_Load();
+
+    // Handlers, under their controls' names.
+    void cmdStartMonitoring_Click();
+    void cmdReplay_Click();
+    void Timer_Timer();
+    void opt44100_Click();
+    void opt48000_Click();
+    void cbUseDLL_Click();
+    void txtPath_Change();
+    void cmdBrowse_Click();
+    void cbStartMinMon_Click();
+    void mnuShow_Click();
+    void mnuExit_Click();
+    void IPTimer_Timer();
+
+    // Window operations.
+    void ClearCounters();
+    void EnableSettings(bool enable);
+    void LoadSettings();
+    void SaveSettings();
+    std::string ReplayWavFile(const std::string& fileName);
+
+    static std::string StripAtNul(const std::string& text);
+    static std::string VersionCaption();
+
+    // ReceiverView.
+    void SetCaption(CounterLabel label, const std::string& text) override;
+    void SetLevel(int value) override;
+    bool IsHidden() const override;
+    void SetTrayTip(const std::string& text) override;
+
+    // OutputOptionsView.
+    bool SerialChecked() const override;
+    void SetSerialChecked(bool checked) override;
+    std::string PortText() const override;
+    std::string PortSettings() const override;
+    bool LogChecked() const override;
+    void SetLogChecked(bool checked) override;
+    std::string LogPath() const override;
+    bool PushChecked() const override;
+    std::string IPPortText() const override;
+    void SetIPPortEnabled(bool enabled) override;
+    void ShowUdpFailure() override;
+
+    // Window-level values.
+    bool MonitoringActive = false;
+    bool ReplayActive = false;
+    int32_t SampleRate = 0;
+    int32_t SoundDeviceNumber = 0;
+    bool UseDLL = false;
+    std::string LogFileName;
+    int32_t BaudRate = 0;
+    int32_t DemodTrace = 0;
+    std::string LastReplayDir;
+    int32_t WavDataBytes = 0;
+    // Persistent settings beside the output switches.
+    std::string ComPortNumber;  // the port's name, "None" when there is none
+    int32_t ComBaudRate = 0;
+    bool EnableStartMin = false;
+    OutputSettings Outputs;
+
+    ReceiveCounters Counters;
+    OutputControl OutputsControl;
+
+    // Controls, under their names.
+    QPushButton* cmdStartMonitoring = nullptr;
+    QPushButton* cmdReplay = nullptr;
+    QTimer* Timer = nullptr;
+    QLabel* lblPreSyncsCaption = nullptr;
+    QLabel* lblPreSyncs = nullptr;
+    QLabel* lblSyncs = nullptr;
+    QLabel* lblValid = nullptr;
+    QLabel* lblErrors = nullptr;
+    QLabel* lblOverruns = nullptr;
+    QLabel* lblVPct = nullptr;
+    QLabel* lblEPct = nullptr;
+    QLabel* lbl123 = nullptr;
+    QLabel* lbl5 = nullptr;
+    QLabel* lbl1819 = nullptr;
+    QLabel* lbl21 = nullptr;
+    QLabel* lblOther = nullptr;
+    QComboBox* SoundDevice = nullptr;
+    QRadioButton* opt44100 = nullptr;
+    QRadioButton* opt48000 = nullptr;
+    QCheckBox* cbUseDLL = nullptr;
+    QCheckBox* cbStartMinMon = nullptr;
+    QProgressBar* pbLevel = nullptr;
+    QCheckBox* cbSerial = nullptr;
+    QComboBox* cbPort = nullptr;
+    QComboBox* cbBaud = nullptr;
+    QCheckBox* cbLogfile = nullptr;
+    QLineEdit* txtPath = nullptr;
+    QPushButton* cmdBrowse = nullptr;
+    QCheckBox* cbPush = nullptr;
+    QLineEdit* txtIPPort = nullptr;
+    QTimer* IPTimer = nullptr;
+    QMenu* mnuPopUp = nullptr;
+    QSystemTrayIcon* Tray = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;  // Form_QueryUnload, then Form_Unload
+    void changeEvent(QEvent* event) override;      // Form_Resize
+
+private:
+    void BuildControls();
+    void Form_Resize();
+    bool Form_QueryUnload();
+    void Form_Unload();
+    void StartMonitoring();
+    void StopMonitoring();
+    std::string ReadSetting(const std::string& name, const std::string& defaultText);
+    void WriteSetting(const std::string& name, const std::string& text);
+    QLabel* Label(CounterLabel label) const;
+
+    MessageBoxes& Messages;
+    SoundCapture& Capture;
+    SettingsStore& Store;
+    DesktopServices Desktop;
+
+
+    OutputDispatch Dispatch;
+    SentenceEncoder Encoder;
+    BrinecoreLibrary Library;
+    ReceiveChain Chain;
+
+    bool Dispatching = false;
+    bool StopAfterDispatch = false;
+    bool CloseAfterDispatch = false;
+    bool Unloaded = false;
+    bool SettingsFailed = false;
+};
+
+}  // namespace kelvane

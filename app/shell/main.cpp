@@ -1,0 +1,51 @@
+// Kelvane: the AIS receiver's window.
+#include "QtMessageBoxes.h"
+#include "SettingsStore.h"
+#include "frmGMSK.h"
+
+#include "PortAudioCapture.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QSystemTrayIcon>
+
+#include <clocale>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Kelvane");
+    // The program ends when its window closes, not when a message box does
+    // while the window sits in the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
+    std::setlocale(LC_NUMERIC, "C");
+
+    kelvane::QtMessageBoxes messages;
+    kelvane::PortAudioCapture capture(messages);
+    kelvane::SettingsStore store;
+    kelvane::DesktopServices desktop;
+    QWidget* window = nullptr;
+    desktop.ChooseReplayFile = [&window](const std::string& folder) {
+        return QFileDialog::getOpenFileName(window, "Select Wav File", QString::fromStdString(folder),
+                                            "*.wav")
+            .toStdString();
+    };
+    desktop.ChooseLogFile = [&window](const std::string& current) {
+        QFileDialog dialog(window, "Select Logfile", QString::fromStdString(current), "*.log");
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix("log");
+        dialog.selectFile(QString::fromStdString(current));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0).toStdString()
+                                                  : std::string();
+    };
+    desktop.CtrlHeld = [] {
+        return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+    };
+    desktop.TrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+
+    kelvane::frmGMSK form(messages, capture, store, desktop);
+    window = &form;
+    messages.Parent = &form;
+    form.Form_Load();
+    return application.exec();
+}
