@@ -70,11 +70,18 @@ bool BrinecoreLibrary::Load()
         return Loaded;
     Tried = true;
 
+    // Beside the program (as built), then where it is installed, then the
+    // system's search path.
     std::string why;
-    const std::filesystem::path beside = ProgramFolder() / FileName();
-    std::error_code error;
-    if (!beside.parent_path().empty() && std::filesystem::exists(beside, error))
-        Handle = OpenLibrary(beside.string(), why);
+    const std::filesystem::path folder = ProgramFolder();
+    if (!folder.empty()) {
+        for (const std::filesystem::path& candidate :
+             {folder / FileName(), folder / KELVANE_LIBRARY_FROM_PROGRAM / FileName()}) {
+            std::error_code error;
+            if (Handle == nullptr && std::filesystem::exists(candidate, error))
+                Handle = OpenLibrary(candidate.string(), why);
+        }
+    }
     if (Handle == nullptr)
         Handle = OpenLibrary(FileName(), why);
     if (Handle == nullptr) {

@@ -1,5 +1,6 @@
 // The Brinecore demodulator library, bound by name at its first use: from the
-// program's own folder first, then the system's search path. Once loaded it
+// program's own folder first, then the library folder of the installation the
+// program belongs to, then the system's search path. Once loaded it
 // stays loaded until the program ends: its state and its trace file belong
 // to the whole run.
 #pragma once
