@@ -1,0 +1,562 @@
+#include "SettingsStore.h"
+#include "frmGMSK.h"
+
+#include "AisPayload.h"
+#include "NmeaCorpus.h"
+#include "Recorders.h"
+#include "RunProgram.h"
+#include "SignalGenerator.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+namespace kelvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+// A sound card that the test scripts.
+class FakeCapture : public SoundCapture {
+public:
+    std::vector<std::string> InputDeviceNames() override { return Devices; }
+    bool OpenWaveIn(int32_t& sampleRate, int32_t deviceNumber) override
+    {
+        if (sampleRate == 0)
+            sampleRate = 44100;
+        OpenedDevice = deviceNumber;
+        if (!OpenSucceeds) {
+            Messages->Show("An error occured while attempting to open audio device.    The device "
+                           "number (" + std::to_string(deviceNumber) + ") cannot be found.",
+                           MessageIcon::None, "");
+            return false;
+        }
+        Open = true;
+        return true;
+    }
+    bool CloseWaveIn() override
+    {
+        EXPECT_FALSE(InDispatch) << "the capture closed under a running dispatch";
+        Open = false;
+        return true;
+    }
+    int32_t FilledBuffers() const override { return Filled; }
+    void DispatchFilledBuffers(ReceiveChain&, const std::function<void()>& processEvents) override
+    {
+        ++Dispatches;
+        InDispatch = true;
+        if (DuringDispatch)
+            DuringDispatch();
+        processEvents();
+        InDispatch = false;
+        Filled = 0;
+    }
+
+    std::vector<std::string> Devices = {std::string("First input") + std::string(21, '\0'),
+                                        "Second input"};
+    RecordingMessages* Messages = nullptr;
+    bool OpenSucceeds = true;
+    bool Open = false;
+    bool InDispatch = false;
+    int32_t OpenedDevice = -1;
+    int32_t Filled = 0;
+    int Dispatches = 0;
+    std::function<void()> DuringDispatch;
+};
+
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Dir = fs::temp_directory_path() /
+              ("kelvane-window-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(Dir);
+        fs::create_directories(Dir / "config");
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((Dir / "config").string()));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((Dir / "data").string()));
+        Capture.Messages = &Messages;
+    }
+    void TearDown() override
+    {
+        Form.reset();
+        fs::remove_all(Dir);
+    }
+
+    frmGMSK& Make()
+    {
+        DesktopServices desktop;
+        desktop.ChooseReplayFile = [this](const std::string&) { return ReplayChoice; };
+        desktop.ChooseLogFile = [](const std::string& current) { return current; };
+        desktop.CtrlHeld = [this] { return Ctrl; };
+        desktop.TrayAvailable = [this] { return TrayAvailable; };
+        Form = std::make_unique<frmGMSK>(Messages, Capture, Store, desktop);
+        return *Form;
+    }
+    fs::path StoreFile() const { return Dir / "config" / "Kelvane.ini"; }
+    void WriteStore(const std::string& text)
+    {
+        std::ofstream(StoreFile()) << "[Settings]\n" << text;
+    }
+    std::string Stored(const std::string& name) const
+    {
+        QSettings settings(QString::fromStdString(StoreFile().string()), QSettings::IniFormat);
+        return settings.value(QString::fromStdString("Settings/" + name)).toString().toStdString();
+    }
+    std::vector<std::string> Texts() const
+    {
+        std::vector<std::string> texts;
+        for (const ShownMessage& m : Messages.Shown)
+            texts.push_back(m.text);
+        return texts;
+    }
+    std::string Caption(QLabel* label) const { return label->text().toStdString(); }
+
+    fs::path Dir;
+    RecordingMessages Messages;
+    FakeCapture Capture;
+    SettingsStore Store;
+    std::string ReplayChoice;
+    bool Ctrl = false;
+    bool TrayAvailable = false;
+    std::unique_ptr<frmGMSK> Form;
+};
+
+// --- Load and settings ------------------------------------------------------------
+
+TEST_F(Window, FirstStartTakesEveryDefaultAndWritesNothingUntilExit)
+{
+    frmGMSK& w = Make();
+    w.Form_Load();
+    EXPECT_EQ(w.windowTitle().toStdString(), frmGMSK::VersionCaption());
+    EXPECT_EQ(w.windowTitle().toStdString().rfind("Kelvane ", 0), 0u);
+    EXPECT_EQ(w.txtPath->text().toStdString(), (Dir / "data" / "Kelvane" / "Kelvane.log").string());
+    EXPECT_TRUE(w.cbSerial->isChecked());
+    EXPECT_FALSE(w.cbLogfile->isChecked());
+    EXPECT_FALSE(w.cbPush->isChecked());
+    EXPECT_TRUE(w.txtIPPort->text().isEmpty());
+    EXPECT_TRUE(w.opt48000->isChecked());
+    EXPECT_EQ(w.SampleRate, 48000);
+    EXPECT_TRUE(w.UseDLL);
+    EXPECT_EQ(w.BaudRate, 9600);
+    EXPECT_EQ(w.cbBaud->currentText(), "4800");
+    EXPECT_EQ(w.SoundDevice->count(), 2);
+    EXPECT_EQ(w.SoundDevice->itemText(0), "First input");  // the name's field ends at its NUL
+    EXPECT_FALSE(w.cbUseDLL->isVisible());
+    EXPECT_FALSE(w.lblPreSyncs->isVisible());
+    EXPECT_EQ(w.pbLevel->minimum(), 128);
+    EXPECT_TRUE(Messages.Shown.empty());
+    EXPECT_FALSE(fs::exists(StoreFile())) << "nothing is written before exit";
+
+    w.close();
+    EXPECT_EQ(Stored("SamplesPerSecond"), "48000");
+    EXPECT_EQ(Stored("UseDLL"), "True");
+    EXPECT_EQ(Stored("EnableSerial"), "True");
+    EXPECT_EQ(Stored("ComBaudRate"), "4800");
+}
+
+TEST_F(Window, StoredValuesOutOfRangeAreMended)
+{
+    WriteStore("SoundDeviceNumber=5\nSamplesPerSecond=22050\nComBaudRate=0\n"
+               "ComPortNumber=ttyGONE\nenableiplogging=true\nIPPort=\"127.0.0.1:10110,h:2000\"\n"
+               "EnableLogfile=banana\nEnableSerial=0\n");
+    frmGMSK& w = Make();
+    w.Form_Load();
+    EXPECT_EQ(w.SoundDevice->currentIndex(), 0);
+    EXPECT_EQ(w.SoundDeviceNumber, 0);
+    EXPECT_EQ(w.SampleRate, 44100);
+    EXPECT_TRUE(w.opt44100->isChecked());
+    EXPECT_EQ(w.cbBaud->currentText(), "38400");
+    EXPECT_EQ(w.ComBaudRate, 38400);
+    EXPECT_NE(w.cbPort->currentText(), "ttyGONE");
+    EXPECT_TRUE(w.cbPush->isChecked()) << "a name in another case is the same value";
+    EXPECT_TRUE(w.txtIPPort->isEnabled());
+    EXPECT_EQ(w.txtIPPort->text(), "127.0.0.1:10110,h:2000");
+    EXPECT_FALSE(w.cbLogfile->isChecked()) << "a flag that is no flag keeps its default";
+    EXPECT_FALSE(w.cbSerial->isChecked());
+    w.close();
+    EXPECT_EQ(Stored("ComBaudRate"), "38400");
+}
+
+TEST_F(Window, SettingsSurviveARoundTrip)
+{
+    const std::string log = (Dir / "mine.log").string();
+    {
+        frmGMSK& w = Make();
+        w.Form_Load();
+        w.opt44100->click();
+        w.cbLogfile->click();
+        w.txtPath->setText(QString::fromStdString(log));
+        w.cbPush->click();
+        w.txtIPPort->setText("127.0.0.1:10110, 10.0.0.2:2000");
+        w.SoundDevice->setCurrentIndex(1);
+        w.move(30, 40);
+        w.close();
+    }
+    EXPECT_EQ(Stored("SoundDeviceNumber"), "1");
+    EXPECT_EQ(Stored("MainLeft"), "450");
+    frmGMSK& again = Make();
+    again.Form_Load();
+    EXPECT_TRUE(again.opt44100->isChecked());
+    EXPECT_TRUE(again.cbLogfile->isChecked());
+    EXPECT_EQ(again.txtPath->text().toStdString(), log);
+    EXPECT_TRUE(again.cbPush->isChecked());
+    EXPECT_EQ(again.txtIPPort->text(), "127.0.0.1:10110, 10.0.0.2:2000");
+    EXPECT_EQ(again.SoundDevice->currentIndex(), 1);
+    EXPECT_EQ(again.pos(), QPoint(30, 40));
+    EXPECT_TRUE(Messages.Shown.empty());
+}
+
+TEST_F(Window, StoreErrorsAreNumberedAndShownAndTheProgramGoesOn)
+{
+    SettingsStore store;
+    auto number = [&](auto&& call) {
+        try {
+            call();
+        } catch (const SettingsError& e) {
+            return std::make_pair(e.Number, std::string(e.what()));
+        }
+        return std::make_pair(0, std::string());
+    };
+    using R = std::pair<int32_t, std::string>;
+    EXPECT_EQ(number([&] { store.ReadRegSetting(" ", "S", "V", ""); }), (R{-2147220504, "AppName may not be empty"}));
+    EXPECT_EQ(number([&] { store.WriteRegSetting("A", "", "V", ""); }), (R{-2147220503, "Section may not be empty"}));
+    EXPECT_EQ(number([&] { store.ReadRegSetting("A", "S", "  ", ""); }), (R{-2147220502, "Key may not be empty"}));
+
+    // A value that reads as a list is not a string.
+    WriteStore("IPPort=127.0.0.1:10110, 10.0.0.1:2000\n");
+    frmGMSK& w = Make();
+    w.Form_Load();
+    ASSERT_EQ(Messages.Shown.size(), 1u);
+    EXPECT_NE(Messages.Shown[0].text.find("Registry data not a string"), std::string::npos)
+        << Messages.Shown[0].text;
+    EXPECT_NE(Messages.Shown[0].text.find(std::to_string(SettingsError::Base + 2000 + QMetaType::QStringList)),
+              std::string::npos);
+    EXPECT_TRUE(w.txtIPPort->text().isEmpty());
+    EXPECT_TRUE(w.isVisible());
+
+    // A store that cannot be written: one message at exit, and an end.
+    fs::remove(StoreFile());
+    fs::create_directories(StoreFile());
+    w.close();
+    ASSERT_EQ(Messages.Shown.size(), 2u);
+    EXPECT_NE(Messages.Shown[1].text.find("Could not open/create registry section"), std::string::npos)
+        << Messages.Shown[1].text;
+    EXPECT_FALSE(w.isVisible());
+}
+
+// --- Replay --------------------------------------------------------------------------
+
+Bytes Recording(const std::vector<Bytes>& messages, double gap = 0.02, int rate = 48000)
+{
+    RenderOptions render;
+    render.sampleRate = rate;
+    SignalGenerator gen(render);
+    for (const Bytes& m : messages) {
+        gen.AddSilence(gap);
+        gen.AddTransmission(m);
+    }
+    gen.AddSilence(gap);
+    return gen.Render();
+}
+
+std::vector<Bytes> SomeMessages()
+{
+    std::vector<Bytes> messages;
+    for (const AisMessage& m : ReadAivdmMessages(std::string(KELVANE_TEST_NMEA_DIR) + "/gpsd/sample.aivdm")) {
+        try {
+            Bytes octets = ArmouredToOctets(m.payload, m.fillBits);
+            if (octets.size() <= 124)
+                messages.push_back(octets);
+        } catch (const std::invalid_argument&) {
+        }
+        if (messages.size() == 40)
+            break;
+    }
+    return messages;
+}
+
+TEST_F(Window, ReplayShowsTheCountersAndLogsWhatTheDecoderPrints)
+{
+    const std::string wav = (Dir / "traffic.wav").string();
+    const std::vector<Bytes> messages = SomeMessages();
+    WriteWav(wav, Recording(messages), 48000);
+    const std::string log = (Dir / "replay.log").string();
+
+    frmGMSK& w = Make();
+    w.Form_Load();
+    w.cbSerial->setChecked(false);
+    w.cbLogfile->setChecked(true);
+    w.txtPath->setText(QString::fromStdString(log));
+    ReplayChoice = wav;
+    w.cmdReplay_Click();
+
+    EXPECT_TRUE(Messages.Shown.empty()) << Messages.Shown[0].text;
+    EXPECT_EQ(w.windowTitle().toStdString(), frmGMSK::VersionCaption() + " - " + wav);
+    EXPECT_EQ(Caption(w.lblSyncs), std::to_string(messages.size()));
+    EXPECT_EQ(Caption(w.lblValid), std::to_string(messages.size()));
+    EXPECT_EQ(Caption(w.lblVPct), "100%");
+    EXPECT_EQ(Caption(w.lblEPct), "0%");
+    EXPECT_EQ(Caption(w.lblErrors), "");
+    const int total = w.Counters.MsgCount123 + w.Counters.MsgCount5 + w.Counters.MsgCount1819 +
+                      w.Counters.MsgCount24 + w.Counters.MsgCountOther;
+    EXPECT_EQ(total, static_cast<int>(messages.size()));
+    EXPECT_EQ(Caption(w.lbl5), std::to_string(w.Counters.MsgCount5));
+    EXPECT_EQ(w.cmdReplay->text(), "Replay File");
+    EXPECT_TRUE(w.cmdStartMonitoring->isEnabled());
+    EXPECT_TRUE(w.txtPath->isEnabled());
+    EXPECT_GE(w.pbLevel->value(), 200);
+    EXPECT_EQ(w.LastReplayDir, Dir.string() + "/");
+
+    std::ifstream file(log, std::ios::binary);
+    std::stringstream logged;
+    logged << file.rdbuf();
+    const ProgramResult decoded = RunProgram(KELVANE_DECODE, {wav});
+    EXPECT_EQ(logged.str(), decoded.out);
+
+    // The built-in demodulator, and a file at another rate that stays.
+    const std::string slow = (Dir / "slow.wav").string();
+    WriteWav(slow, Recording({messages[0]}, 0.02, 22050), 22050);
+    ReplayChoice = slow;
+    w.UseDLL = false;
+    w.cmdReplay_Click();
+    EXPECT_EQ(Caption(w.lblValid), "1");
+    EXPECT_EQ(Caption(w.lblPreSyncs), "1");
+    EXPECT_EQ(w.SampleRate, 22050);
+}
+
+TEST_F(Window, BadFilesAreNamedAndCancelClearsCountersOnly)
+{
+    frmGMSK& w = Make();
+    w.Form_Load();
+    w.cbSerial->setChecked(false);
+    w.lblValid->setText("7");
+    ReplayChoice = "";
+    Ctrl = true;
+    w.cmdReplay_Click();
+    EXPECT_EQ(Caption(w.lblValid), "");
+    EXPECT_EQ(w.DemodTrace, 1);
+    EXPECT_TRUE(Messages.Shown.empty());
+
+    const std::string text = (Dir / "text.wav").string();
+    std::ofstream(text) << "not audio";
+    ReplayChoice = text;
+    w.cmdReplay_Click();
+    ASSERT_GE(Messages.Shown.size(), 1u);
+    EXPECT_EQ(Messages.Shown[0].text, text + " - Not a wave file");
+    EXPECT_EQ(w.cmdReplay->text(), "Replay File");
+}
+
+TEST_F(Window, SpeedCheckComparesWholeSecondsWithTheAudio)
+{
+    frmGMSK& w = Make();
+    w.Form_Load();
+    w.cbSerial->setChecked(false);
+    // A replay that takes more than a second for 4 blocks at a rate whose
+    // audio lasts a few milliseconds...
+    const std::string fast = (Dir / "fast.wav").string();
+    WriteWav(fast, Bytes(4 * 8192, 128), 10000000);
+    ReplayChoice = fast;
+    QTimer::singleShot(0, [] { std::this_thread::sleep_for(std::chrono::milliseconds(1100)); });
+    w.cmdReplay_Click();
+    ASSERT_EQ(Messages.Shown.size(), 1u);
+    EXPECT_EQ(Messages.Shown[0].text, "This machine is too slow for realtime monitoring at 10000000!");
+    // ...and none for audio that lasts longer than its replay.
+    const std::string slow = (Dir / "slow.wav").string();
+    WriteWav(slow, Bytes(4 * 8192, 128), 8000);
+    ReplayChoice = slow;
+    w.cmdReplay_Click();
+    EXPECT_EQ(Messages.Shown.size(), 1u);
+}
+
+TEST_F(Window, StopReplayAndCloseRequestsEndTheReplayAfterOneMoreBlockAtMost)
+{
+    // One transmission per block of 8192 samples: the Valid count is the
+    // number of blocks processed.
+    std::vector<Bytes> messages(40, ArmouredToOctets("13mn4I0P000HEd>RSk<8Vgv406bh"));
+    const std::string wav = (Dir / "long.wav").string();
+    WriteWav(wav, Recording(messages, 8192.0 / 48000 - 0.0266), 48000);
+    frmGMSK& w = Make();
+    w.Form_Load();
+    w.cbSerial->setChecked(false);
+    ReplayChoice = wav;
+    QTimer::singleShot(0, [&w] { w.cmdReplay->click(); });  // Stop Replay
+    w.cmdReplay_Click();
+    EXPECT_LE(w.Counters.ValidCount, 2);
+    EXPECT_EQ(w.cmdReplay->text(), "Replay File");
+
+    bool closed = true;
+    QTimer::singleShot(0, [&] { closed = w.close(); });
+    w.cmdReplay_Click();
+    EXPECT_FALSE(closed) << "a close request during a replay is cancelled";
+    EXPECT_LE(w.Counters.ValidCount, 2);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.close()) << "a second one closes";
+}
+
+// --- Monitoring ------------------------------------------------------------------------
+
+TEST_F(Window, StartAndStopAgainstTheCapture)
+{
+    frmGMSK& w = Make();
+    w.Form_Load();
+    w.cbSerial->setChecked(false);
+    w.cbLogfile->setChecked(true);
+    w.txtPath->setText(QString::fromStdString((Dir / "live.log").string()));
+    w.SoundDevice->setCurrentIndex(1);
+
+    Capture.OpenSucceeds = false;
+    w.cmdStartMonitoring->click();
+    EXPECT_EQ(Texts(), (std::vector<std::string>{
+                           "An error occured while attempting to open audio device.    The device "
+                           "number (1) cannot be found.",
+                           "Start Monitoring Failed!"}));
+    EXPECT_FALSE(w.MonitoringActive);
+    EXPECT_FALSE(w.OutputsControl.Log.IsOpen()) << "the outputs close again";
+    EXPECT_EQ(w.cmdStartMonitoring->text(), "Start Monitoring");
+
+    Capture.OpenSucceeds = true;
+    w.cmdStartMonitoring->click();
+    EXPECT_TRUE(w.MonitoringActive);
+    EXPECT_TRUE(Capture.Open);
+    EXPECT_TRUE(w.OutputsControl.Log.IsOpen());
+    EXPECT_EQ(w.cmdStartMonitoring->text(), "Stop Monitoring");
+    EXPECT_FALSE(w.cmdReplay->isEnabled());
+    EXPECT_FALSE(w.SoundDevice->isEnabled());
+    EXPECT_TRUE(w.Timer->isActive());
+    EXPECT_EQ(w.Timer->interval(), 250);
+
+    w.cmdStartMonitoring->click();
+    EXPECT_FALSE(w.MonitoringActive);
+    EXPECT_FALSE(Capture.Open);
+    EXPECT_FALSE(w.OutputsControl.Log.IsOpen());
+    EXPECT_FALSE(w.Timer->isActive());
+    EXPECT_TRUE(w.cmdReplay->isEnabled());
+    EXPECT_TRUE(w.SoundDevice->isEnabled());
+}
+
+TEST_F(Window, TimerCountsOverrunsAndKeepsToOneDispatch)
+{
+    frmGMSK& w = Make();
+    w.Form_Load();
+    w.cbSerial->setChecked(false);
+    w.cmdStartMonitoring->click();
+    ASSERT_TRUE(w.MonitoringActive);
+
+    Capture.Filled = 0;
+    w.Timer_Timer();
+    EXPECT_EQ(Capture.Dispatches, 0);
+    Capture.Filled = 30;
+    w.Timer_Timer();
+    EXPECT_EQ(w.Counters.OverrunCount, 1);
+    EXPECT_EQ(Caption(w.lblOverruns), "1");
+    EXPECT_EQ(Capture.Dispatches, 1);
+
+    // A tick and a Stop while a dispatch runs: no second dispatch, and the
+    // capture closes only once the dispatch is over.
+    Capture.Filled = 2;
+    Capture.DuringDispatch = [&] {
+        Capture.Filled = 30;
+        w.Timer_Timer();
+        w.cmdStartMonitoring->click();
+        EXPECT_TRUE(Capture.Open);
+    };
+    w.Timer_Timer();
+    EXPECT_EQ(Capture.Dispatches, 2);
+    EXPECT_EQ(w.Counters.OverrunCount, 1);
+    EXPECT_FALSE(w.MonitoringActive);
+    EXPECT_FALSE(Capture.Open);
+
+    // A close request during a dispatch: monitoring stops first, then the
+    // window closes.
+    Capture.DuringDispatch = [&] { w.close(); EXPECT_TRUE(Capture.Open); };
+    w.cmdStartMonitoring->click();
+    Capture.Filled = 1;
+    w.Timer_Timer();
+    EXPECT_FALSE(w.MonitoringActive);
+    EXPECT_FALSE(Capture.Open);
+    EXPECT_FALSE(w.isVisible());
+}
+
+// --- Tray ---------------------------------------------------------------------------------
+
+TEST_F(Window, MinimisingHidesIntoTheTrayOnlyWhereThereIsOne)
+{
+    frmGMSK& w = Make();
+    w.Form_Load();
+    w.showMinimized();
+    QApplication::processEvents();
+    EXPECT_TRUE(w.isVisible()) << "without a tray the window stays reachable";
+    w.showNormal();
+
+    TrayAvailable = true;
+    w.showMinimized();
+    QApplication::processEvents();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(w.IsHidden());
+    w.Counters.SyncCount = 3;
+    w.Counters.AddValid();
+    EXPECT_EQ(w.Tray->toolTip(), "33% valid.");
+    w.mnuShow_Click();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.isMinimized());
+}
+
+TEST_F(Window, StartMinimisedMonitorsAndHides)
+{
+    WriteStore("EnableStartMin=True\nEnableSerial=False\n");
+    TrayAvailable = true;
+    frmGMSK& w = Make();
+    w.Form_Load();
+    QApplication::processEvents();
+    EXPECT_TRUE(w.MonitoringActive);
+    EXPECT_TRUE(w.cbStartMinMon->isChecked());
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(w.Tray->toolTip(), "0% Valid");
+    // Exit from the tray stops monitoring and keeps the stored position.
+    WriteStore("EnableStartMin=True\nEnableSerial=False\nMainTop=150\n");
+    w.mnuExit_Click();
+    EXPECT_FALSE(w.MonitoringActive);
+    EXPECT_FALSE(Capture.Open);
+    EXPECT_EQ(Stored("MainTop"), "150");
+}
+
+TEST_F(Window, Screenshot)
+{
+    const QByteArray path = qgetenv("KELVANE_SCREENSHOT");
+    if (path.isEmpty())
+        GTEST_SKIP() << "set KELVANE_SCREENSHOT to a PNG path to take one";
+    const std::string wav = std::string(KELVANE_TEST_AUDIO_DIR) + "/bergen-48k-u8.wav";
+    frmGMSK& w = Make();
+    w.Form_Load();
+    w.cbSerial->setChecked(false);
+    w.cbPush->setChecked(true);
+    w.txtIPPort->setText("127.0.0.1:10110");
+    ReplayChoice = wav;
+    w.cmdReplay_Click();
+    w.setWindowTitle(QString::fromStdString(frmGMSK::VersionCaption()));
+    w.txtPath->setText("/home/skipper/.local/share/Kelvane/Kelvane.log");
+    w.pbLevel->setValue(230);
+    ASSERT_TRUE(w.grab().save(QString::fromUtf8(path)));
+}
+
+}  // namespace
+}  // namespace kelvane::test
