@@ -20,7 +20,7 @@ case "${1:-}" in
     ./setup.sh
     configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
     shift
-    exec ./build/bin/kelvane-decode "${@:-tests/data/audio/bergen-48k-u8.wav}"
+    exec ./build/bin/Kelvane "$@"
     ;;
   test)
     ./setup.sh
