@@ -26,10 +26,10 @@ void ReceiveChain::Start(int32_t sampleRate, bool useLibrary, int32_t traceFlag)
         UseLibrary = false;
     }
     if (UseLibrary) {
-        LibraryOutput.assign(BRINECORE_OUTPUT_CAPACITY, 0);
+        DllWorkBuffer.assign(BRINECORE_OUTPUT_CAPACITY, 0);
         Library.ReInit(0);
     } else {
-        LibraryOutput = {};
+        DllWorkBuffer = {};
         Builtin.SampleRate = sampleRate;
         Builtin.BaudRate = BaudRate;
         Builtin.Reset();
@@ -45,11 +45,11 @@ void ReceiveChain::ProcessBlock(std::span<const uint8_t> samples)
     int32_t peak = 0;
     const int32_t written =
         Library.AudioToBytes(samples.data(), static_cast<int32_t>(samples.size()),
-                             LibraryOutput.data(), SampleRate, BaudRate, &peak, TraceFlag);
+                             DllWorkBuffer.data(), SampleRate, BaudRate, &peak, TraceFlag);
     // Whatever the library says, never read past the buffer it was given.
     if (written > 0)
-        HandleDemodBytes(std::span(LibraryOutput).first(
-            std::min(static_cast<size_t>(written), LibraryOutput.size())));
+        HandleDemodBytes(std::span(DllWorkBuffer).first(
+            std::min(static_cast<size_t>(written), DllWorkBuffer.size())));
     if (LevelMinimum <= peak)
         View.SetLevel(peak);
 }

@@ -57,7 +57,7 @@ private:
     bool UseLibrary = false;
     int32_t SampleRate = 0;
     int32_t TraceFlag = 0;
-    std::vector<uint8_t> LibraryOutput;  // held only while the library serves
+    std::vector<uint8_t> DllWorkBuffer;  // held only while the library serves
 };
 
 }  // namespace kelvane
