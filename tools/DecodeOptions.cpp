@@ -1,18 +1,33 @@
 #include "DecodeOptions.h"
 
+#include <stdexcept>
+
 namespace kelvane {
 
 const char* const DecodeUsage =
     "usage: kelvane-decode [--builtin] [--trace] [--quiet] [--log PATH]\n"
-    "                      [--serial PORT[,SETTINGS]] [--udp HOST:PORT,...] FILE.wav\n";
+    "                      [--serial PORT[,SETTINGS]] [--udp HOST:PORT,...]\n"
+    "                      FILE.wav | --device N [--rate 44100|48000]\n"
+    "       kelvane-decode --list-devices\n";
 
 const char* const DecodeHelp =
     "usage: kelvane-decode [OPTIONS] FILE.wav\n"
+    "       kelvane-decode [OPTIONS] --device N [--rate 44100|48000]\n"
+    "       kelvane-decode --list-devices\n"
     "\n"
     "Decodes AIS messages from a recording of a VHF receiver's discriminator\n"
     "output (8-bit unsigned mono WAV, any sample rate; FILE \"-\" reads the WAV\n"
-    "from standard input) and writes their !AIVDM sentences to standard output,\n"
-    "each ending CR LF, exactly as the program's log file holds them.\n"
+    "from standard input), or live from a sound card's input, and writes their\n"
+    "!AIVDM sentences to standard output, each ending CR LF, exactly as the\n"
+    "program's log file holds them.\n"
+    "\n"
+    "Live input:\n"
+    "  --list-devices       list the input devices, one a line: the number that\n"
+    "                       --device takes, then the name\n"
+    "  --device N           decode live from input device N until interrupted\n"
+    "                       (Ctrl-C or SIGTERM: the outputs are flushed and\n"
+    "                       closed and the counters printed)\n"
+    "  --rate R             the sampling rate, 44100 or 48000 (default 48000)\n"
     "\n"
     "Demodulator:\n"
     "  --builtin            the program's built-in demodulator instead of the\n"
@@ -40,8 +55,9 @@ const char* const DecodeHelp =
     "At the end the counters (Syncs, Valid, Errors, PreSyncs and the message\n"
     "types) and the speed as \"x real time\" go to standard error.\n"
     "\n"
-    "Exit status: 0 when the file was read to its end, 1 when it could not be\n"
-    "read (the message names the file), 2 for bad usage.\n";
+    "Exit status: 0 when the file was read to its end or live decoding was\n"
+    "stopped, 1 when the file could not be read (the message names the file)\n"
+    "or the device could not be opened, 2 for bad usage.\n";
 
 std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& options)
 {
@@ -92,6 +108,29 @@ std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptio
                 return "--udp needs a list of destinations";
             options.UdpList = value;
             options.UseUdp = true;
+        } else if (arg == "--list-devices") {
+            options.ListDevices = true;
+        } else if (arg == "--device" || arg == "--rate") {
+            if (!takeValue())
+                return arg + " needs a number";
+            int number = -1;
+            try {
+                size_t used = 0;
+                number = std::stoi(value, &used);
+                if (used != value.size())
+                    number = -1;
+            } catch (const std::exception&) {
+                number = -1;
+            }
+            if (arg == "--device") {
+                if (number < 0)
+                    return "--device takes a device number from --list-devices, not " + value;
+                options.Device = number;
+            } else {
+                if (number != 44100 && number != 48000)
+                    return "--rate takes 44100 or 48000, not " + value;
+                options.Rate = number;
+            }
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg;
         } else if (haveFile) {
@@ -101,7 +140,11 @@ std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptio
             haveFile = true;
         }
     }
-    if (!haveFile && !options.Help)
+    if (options.Help || options.ListDevices)
+        return {};
+    if (haveFile && options.Device >= 0)
+        return "give a file or a device, not both";
+    if (!haveFile && options.Device < 0)
         return "no file given";
     return {};
 }

@@ -19,6 +19,9 @@ struct DecodeOptions {
     bool UseSerial = false;
     bool UseLog = false;
     bool UseUdp = false;
+    bool ListDevices = false;    // --list-devices
+    int Device = -1;             // --device N: live from that input device
+    int Rate = 48000;            // --rate 44100|48000
 };
 
 // Fills options from the arguments; returns "" or what is wrong with them.

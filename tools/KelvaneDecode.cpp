@@ -3,6 +3,7 @@
 // samples, and writes every message's sentences to standard output exactly
 // as the log file would hold them, and to the outputs asked for.
 #include "BrinecoreLibrary.h"
+#include "Capture.h"
 #include "ConsoleSeams.h"
 #include "DecodeOptions.h"
 #include "OutputControl.h"
@@ -11,24 +12,37 @@
 #include "ReceiveCounters.h"
 #include "SentenceEncoder.h"
 #include "WavReader.h"
+#include "WaveIn.h"
 
 #include <QCoreApplication>
 
+#include <atomic>
 #include <chrono>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
-void PrintSummary(const kelvane::ReceiveCounters& c, double audioSeconds, double elapsed)
+std::atomic<bool> StopRequested{false};
+
+extern "C" void RequestStop(int) { StopRequested = true; }
+
+void PrintCounters(const kelvane::ReceiveCounters& c)
 {
     std::fprintf(stderr,
                  "Syncs: %d\nValid: %d\nErrors: %d\nPreSyncs: %d\n"
                  "1, 2, 3: %d\n5: %d\n18, 19: %d\n24: %d\nOther: %d\n",
                  c.SyncCount, c.ValidCount, c.ErrorCount, c.PreSyncCount, c.MsgCount123,
                  c.MsgCount5, c.MsgCount1819, c.MsgCount24, c.MsgCountOther);
+}
+
+void PrintSummary(const kelvane::ReceiveCounters& c, double audioSeconds, double elapsed)
+{
+    PrintCounters(c);
     const double speed = elapsed > 0 ? audioSeconds / elapsed : 0;
     std::fprintf(stderr, "%.2f s of audio in %.3f s: %.0f \xC3\x97 real time\n", audioSeconds,
                  elapsed, speed);
@@ -50,16 +64,26 @@ int main(int argc, char** argv)
         std::fputs(DecodeHelp, stdout);
         return 0;
     }
+    if (options.ListDevices) {
+        PortAudioWaveIn layer;
+        const std::vector<std::string> names = layer.DeviceNames();
+        for (size_t i = 0; i < names.size(); ++i)
+            std::printf("%zu: %s\n", i, names[i].c_str());
+        return 0;
+    }
 
     QCoreApplication application(argc, argv);
     // Qt takes the user's locale; numbers printed here keep a decimal point.
     std::setlocale(LC_NUMERIC, "C");
 
+    const bool live = options.Device >= 0;
     WavReader reader;
-    const std::string openProblem = reader.Open(options.File);
-    if (!openProblem.empty()) {
-        std::fprintf(stderr, "%s - %s\n", options.File.c_str(), openProblem.c_str());
-        return 1;
+    if (!live) {
+        const std::string openProblem = reader.Open(options.File);
+        if (!openProblem.empty()) {
+            std::fprintf(stderr, "%s - %s\n", options.File.c_str(), openProblem.c_str());
+            return 1;
+        }
     }
 
     ConsoleView view;
@@ -78,6 +102,40 @@ int main(int argc, char** argv)
     };
 
     outputs.OpenOutputs();
+    if (live) {
+        // The window's monitoring loop: every 250 ms, an overrun when the
+        // whole ring waits, then the filled buffers in ring order.
+        PortAudioWaveIn layer;
+        Capture capture(layer, messages);
+        int32_t rate = options.Rate;
+        if (!capture.OpenWaveIn(rate, options.Device)) {
+            outputs.CloseOutputs();
+            messages.Show("Start Monitoring Failed!", MessageIcon::None, "");
+            return 1;
+        }
+        chain.Start(rate, !options.Builtin, options.Trace ? 1 : 0);
+        std::signal(SIGINT, RequestStop);
+        std::signal(SIGTERM, RequestStop);
+        const auto start = std::chrono::steady_clock::now();
+        auto tick = start;
+        while (!StopRequested) {
+            tick += std::chrono::milliseconds(250);
+            while (!StopRequested && std::chrono::steady_clock::now() < tick)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (capture.FilledBuffers() >= Capture::RingSize)
+                counters.AddOverrun();
+            if (capture.FilledBuffers() > 0)
+                capture.DispatchFilledBuffers(chain, [] { QCoreApplication::processEvents(); });
+        }
+        outputs.CloseOutputs();
+        capture.CloseWaveIn();
+        PrintCounters(counters);
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        std::fprintf(stderr, "Overruns: %d\n%.1f s live from device %d at %d Hz\n",
+                     counters.OverrunCount, elapsed.count(), options.Device, rate);
+        return 0;
+    }
+
     chain.Start(reader.SampleRate(), !options.Builtin, options.Trace ? 1 : 0);
     std::vector<uint8_t> block(WavReader::BlockSize);
     int64_t samples = 0;
