@@ -25,6 +25,9 @@ case "${1:-}" in
   test)
     ./setup.sh
     configure_and_build build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVANE_WERROR=ON
+    # The live-capture test records from a PulseAudio null sink.
+    export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-/tmp/kelvane-runtime-$(id -u)}"
+    tests/support/pulse-null-sink.sh
     ctest --test-dir build-test --output-on-failure --parallel "$jobs"
     ;;
   bench)

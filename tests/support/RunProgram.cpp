@@ -68,3 +68,74 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
 }
 
 }  // namespace kelvane::test
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+namespace kelvane::test {
+
+BackgroundProgram::BackgroundProgram(const std::string& program,
+                                     const std::vector<std::string>& args,
+                                     const std::vector<std::string>& environment)
+{
+    char pattern[] = "/tmp/kelvane-bg-XXXXXX";
+    if (mkdtemp(pattern) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    Dir = pattern;
+    const std::string outPath = Dir + "/out";
+    const std::string errPath = Dir + "/err";
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    Pid = fork();
+    if (Pid < 0)
+        throw std::runtime_error("fork failed");
+    if (Pid == 0) {
+        for (const std::string& variable : environment)
+            putenv(const_cast<char*>(variable.c_str()));
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+}
+
+ProgramResult BackgroundProgram::Stop(int signal, int timeoutMs)
+{
+    ProgramResult result;
+    if (Pid > 0) {
+        kill(Pid, signal);
+        int status = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (waitpid(Pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(Pid, SIGKILL);
+                waitpid(Pid, &status, 0);
+                result.err = "[killed after the time-out]\n";
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        Pid = -1;
+    }
+    result.out = Slurp(Dir + "/out");
+    result.err += Slurp(Dir + "/err");
+    return result;
+}
+
+BackgroundProgram::~BackgroundProgram()
+{
+    if (Pid > 0)
+        Stop(SIGKILL, 1000);
+    std::filesystem::remove_all(Dir);
+}
+
+}  // namespace kelvane::test

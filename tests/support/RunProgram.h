@@ -18,3 +18,24 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
                          const std::string& inputFile = {});
 
 }  // namespace kelvane::test
+
+namespace kelvane::test {
+
+// A program running beside the test, its output going to files.
+class BackgroundProgram {
+public:
+    BackgroundProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::vector<std::string>& environment = {});
+    ~BackgroundProgram();
+    BackgroundProgram(const BackgroundProgram&) = delete;
+    BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+
+    // Sends the signal and waits for the end (at most timeoutMs, then kills).
+    ProgramResult Stop(int signal, int timeoutMs = 10000);
+
+private:
+    std::string Dir;
+    int Pid = -1;
+};
+
+}  // namespace kelvane::test

@@ -135,5 +135,20 @@ TEST(ReceiveChain, BothPathsDecodeAndShowTheLevel)
     }
 }
 
+TEST(ReceiveChain, LibraryPathShowsPeaksFromTheMidlineUpEvenWithoutFrames)
+{
+    Chain c;
+    c.chain.Start(48000, true, 0);
+    ASSERT_TRUE(c.chain.UsingLibrary());
+    c.chain.ProcessBlock(Bytes(8192, 127));
+    EXPECT_TRUE(c.view.Levels.empty());
+    Bytes block(8192, 128);
+    block[100] = 200;
+    c.chain.ProcessBlock(block);
+    EXPECT_EQ(c.view.Levels, std::vector<int>{200});
+    EXPECT_EQ(c.counters.SyncCount, 0);
+    EXPECT_TRUE(c.view.Captions.empty()) << "no output, no frame handling";
+}
+
 }  // namespace
 }  // namespace kelvane::test

@@ -1,0 +1,85 @@
+#include "AisPayload.h"
+#include "NmeaCorpus.h"
+#include "RunProgram.h"
+#include "SignalGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+namespace kelvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+// Real audio end to end: a generated recording is played into PulseAudio's
+// null sink "kelvane_null" (tests/support/pulse-null-sink.sh makes it) while
+// kelvane-decode records the sink's monitor through PortAudio.
+TEST(LiveCapture, SentencesDecodedLiveEqualThoseOfTheReplay)
+{
+    const ProgramResult server = RunProgram("/usr/bin/pactl", {"list", "short", "sinks"});
+    ASSERT_EQ(server.exitCode, 0)
+        << "no PulseAudio server answers; tests/support/pulse-null-sink.sh starts one "
+           "(./build.sh test runs it)\n"
+        << server.err;
+    ASSERT_NE(server.out.find("kelvane_null"), std::string::npos)
+        << "the null sink kelvane_null is missing; run tests/support/pulse-null-sink.sh";
+
+    const ProgramResult list = RunProgram(KELVANE_DECODE, {"--list-devices"});
+    ASSERT_EQ(list.exitCode, 0);
+    std::string device;
+    std::istringstream lines(list.out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.size() > 3 && line.substr(line.find(':') + 2) == "pulse")
+            device = line.substr(0, line.find(':'));
+    ASSERT_FALSE(device.empty()) << "PortAudio lists no \"pulse\" input:\n" << list.out;
+
+    const fs::path dir = fs::temp_directory_path() / ("kelvane-live-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string wav = (dir / "air.wav").string();
+    SignalGenerator gen;
+    gen.AddSilence(0.5);
+    size_t count = 0;
+    for (const AisMessage& m : ReadAivdmMessages(std::string(KELVANE_TEST_NMEA_DIR) + "/gpsd/sample.aivdm")) {
+        try {
+            const Bytes octets = ArmouredToOctets(m.payload, m.fillBits);
+            if (octets.size() > 124)
+                continue;
+            gen.AddTransmission(octets);
+            gen.AddSilence(0.03);
+        } catch (const std::invalid_argument&) {
+            continue;
+        }
+        if (++count == 40)
+            break;
+    }
+    gen.AddSilence(0.5);
+    WriteWav(wav, gen.Render(), 48000);
+    const ProgramResult replay = RunProgram(KELVANE_DECODE, {wav});
+    ASSERT_EQ(replay.exitCode, 0);
+
+    for (const std::vector<std::string>& path :
+         {std::vector<std::string>{}, std::vector<std::string>{"--builtin"}}) {
+        std::vector<std::string> args = {"--device", device, "--rate", "48000"};
+        args.insert(args.end(), path.begin(), path.end());
+        BackgroundProgram live(KELVANE_DECODE, args, {"PULSE_SOURCE=kelvane_null.monitor"});
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const ProgramResult play = RunProgram("/usr/bin/paplay", {"--device=kelvane_null", wav});
+        EXPECT_EQ(play.exitCode, 0) << play.err;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        const ProgramResult result = live.Stop(SIGINT);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.out, replay.out) << (path.empty() ? "library" : "built-in");
+        EXPECT_NE(result.err.find("Overruns: 0\n"), std::string::npos) << result.err;
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace kelvane::test
