@@ -13,10 +13,10 @@ bool LogFile::OpenLog(const std::string& path)
     return LogHandle >= 0;
 }
 
-void LogFile::WriteLog(std::string_view block)
+bool LogFile::WriteLog(std::string_view block)
 {
     if (LogHandle < 0)
-        return;
+        return false;
     // One write for the block; the loop only finishes what a signal or a
     // nearly full disk cut short.
     const char* data = block.data();
@@ -26,10 +26,11 @@ void LogFile::WriteLog(std::string_view block)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return;
+            return false;
         data += n;
         left -= static_cast<size_t>(n);
     }
+    return true;
 }
 
 void LogFile::CloseLog()

@@ -18,8 +18,9 @@ public:
     // Creates the file or empties an existing one. Other programs may open
     // it for reading or writing meanwhile.
     bool OpenLog(const std::string& path);
-    // Appends the block in one write; a failed write is not reported.
-    void WriteLog(std::string_view block);
+    // Appends the block in one write. Returns false when the system refused
+    // it (a full disk, a vanished medium); errno then says why.
+    bool WriteLog(std::string_view block);
     void CloseLog();
 
     bool IsOpen() const { return LogHandle >= 0; }

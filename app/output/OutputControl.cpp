@@ -1,5 +1,8 @@
 #include "OutputControl.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace kelvane {
 
 OutputControl::OutputControl(OutputOptionsView& view, MessageBoxes& messages,
@@ -10,8 +13,18 @@ OutputControl::OutputControl(OutputOptionsView& view, MessageBoxes& messages,
     Udp.OnSendFailure = [this](const UdpDestination&) { View.ShowUdpFailure(); };
 }
 
+void OutputControl::WriteLog(std::string_view block)
+{
+    if (Log.WriteLog(block) || LogFailureShown)
+        return;
+    LogFailureShown = true;
+    Messages.Show("Unable to write to log file at " + View.LogPath() + "! " + std::strerror(errno),
+                  MessageIcon::Exclamation);
+}
+
 void OutputControl::OpenOutputs()
 {
+    LogFailureShown = false;
     // Each output is tried whatever became of the one before.
     if (View.SerialChecked()) {
         const std::string port = View.PortText();

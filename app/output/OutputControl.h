@@ -60,7 +60,10 @@ public:
 
     // OutputPorts: what the dispatch of each message uses.
     bool LogChecked() const override { return View.LogChecked(); }
-    void WriteLog(std::string_view block) override { Log.WriteLog(block); }
+    // A write the system refuses is reported once a run: the sentences
+    // still reach the other outputs, but the user must know the log lacks
+    // them.
+    void WriteLog(std::string_view block) override;
     bool SerialChecked() const override { return View.SerialChecked(); }
     int32_t WritePort(std::string_view block) override { return Serial.WritePort(block); }
     std::string PortName() const override { return View.PortText(); }
@@ -75,6 +78,7 @@ private:
     OutputOptionsView& View;
     MessageBoxes& Messages;
     OutputSettings& Settings;
+    bool LogFailureShown = false;
 };
 
 }  // namespace kelvane
