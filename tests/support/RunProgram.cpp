@@ -77,8 +77,12 @@ namespace kelvane::test {
 
 BackgroundProgram::BackgroundProgram(const std::string& program,
                                      const std::vector<std::string>& args,
-                                     const std::vector<std::string>& environment)
+                                     const std::vector<std::string>& environment, bool pipeInput)
 {
+    std::signal(SIGPIPE, SIG_IGN);  // a program that ended early must not end the test
+    int pipeEnds[2] = {-1, -1};
+    if (pipeInput && pipe(pipeEnds) != 0)
+        throw std::runtime_error("pipe failed");
     char pattern[] = "/tmp/kelvane-bg-XXXXXX";
     if (mkdtemp(pattern) == nullptr)
         throw std::runtime_error("mkdtemp failed");
@@ -96,22 +100,58 @@ BackgroundProgram::BackgroundProgram(const std::string& program,
     if (Pid == 0) {
         for (const std::string& variable : environment)
             putenv(const_cast<char*>(variable.c_str()));
-        const int in = open("/dev/null", O_RDONLY);
+        const int in = pipeInput ? pipeEnds[0] : open("/dev/null", O_RDONLY);
         const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
+        if (pipeInput)
+            close(pipeEnds[1]);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    if (pipeInput) {
+        close(pipeEnds[0]);
+        Input = pipeEnds[1];
+    }
+}
+
+bool BackgroundProgram::WriteInput(const void* data, size_t size)
+{
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0 && Input >= 0) {
+        const ssize_t n = write(Input, bytes, size);
+        if (n <= 0)
+            return false;
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return size == 0;
+}
+
+void BackgroundProgram::CloseInput()
+{
+    if (Input >= 0)
+        close(Input);
+    Input = -1;
+}
+
+std::string BackgroundProgram::OutputSoFar() const { return Slurp(Dir + "/out"); }
+
+ProgramResult BackgroundProgram::Finish(int timeoutMs)
+{
+    CloseInput();
+    return Stop(0, timeoutMs);
 }
 
 ProgramResult BackgroundProgram::Stop(int signal, int timeoutMs)
 {
     ProgramResult result;
+    CloseInput();
     if (Pid > 0) {
-        kill(Pid, signal);
+        if (signal != 0)
+            kill(Pid, signal);
         int status = 0;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (waitpid(Pid, &status, WNOHANG) == 0) {

@@ -24,18 +24,27 @@ namespace kelvane::test {
 // A program running beside the test, its output going to files.
 class BackgroundProgram {
 public:
+    // With pipeInput, the test writes the program's standard input.
     BackgroundProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::vector<std::string>& environment = {});
+                      const std::vector<std::string>& environment = {}, bool pipeInput = false);
     ~BackgroundProgram();
     BackgroundProgram(const BackgroundProgram&) = delete;
     BackgroundProgram& operator=(const BackgroundProgram&) = delete;
 
     // Sends the signal and waits for the end (at most timeoutMs, then kills).
     ProgramResult Stop(int signal, int timeoutMs = 10000);
+    // Closes the input and waits for the program to end by itself.
+    ProgramResult Finish(int timeoutMs = 60000);
+
+    bool WriteInput(const void* data, size_t size);
+    void CloseInput();
+    // What the program has written to standard output so far.
+    std::string OutputSoFar() const;
 
 private:
     std::string Dir;
     int Pid = -1;
+    int Input = -1;
 };
 
 }  // namespace kelvane::test

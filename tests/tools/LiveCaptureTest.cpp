@@ -18,6 +18,17 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
+// The number kelvane-decode gives the "pulse" input, or "" when it lists none.
+std::string PulseDevice()
+{
+    const ProgramResult list = RunProgram(KELVANE_DECODE, {"--list-devices"});
+    std::istringstream lines(list.out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.size() > 3 && line.substr(line.find(':') + 2) == "pulse")
+            return line.substr(0, line.find(':'));
+    return {};
+}
+
 // Real audio end to end: a generated recording is played into PulseAudio's
 // null sink "kelvane_null" (tests/support/pulse-null-sink.sh makes it) while
 // kelvane-decode records the sink's monitor through PortAudio.
@@ -31,14 +42,8 @@ TEST(LiveCapture, SentencesDecodedLiveEqualThoseOfTheReplay)
     ASSERT_NE(server.out.find("kelvane_null"), std::string::npos)
         << "the null sink kelvane_null is missing; run tests/support/pulse-null-sink.sh";
 
-    const ProgramResult list = RunProgram(KELVANE_DECODE, {"--list-devices"});
-    ASSERT_EQ(list.exitCode, 0);
-    std::string device;
-    std::istringstream lines(list.out);
-    for (std::string line; std::getline(lines, line);)
-        if (line.size() > 3 && line.substr(line.find(':') + 2) == "pulse")
-            device = line.substr(0, line.find(':'));
-    ASSERT_FALSE(device.empty()) << "PortAudio lists no \"pulse\" input:\n" << list.out;
+    const std::string device = PulseDevice();
+    ASSERT_FALSE(device.empty()) << "PortAudio lists no \"pulse\" input";
 
     const fs::path dir = fs::temp_directory_path() / ("kelvane-live-" + std::to_string(getpid()));
     fs::create_directories(dir);
@@ -79,6 +84,30 @@ TEST(LiveCapture, SentencesDecodedLiveEqualThoseOfTheReplay)
         EXPECT_NE(result.err.find("Overruns: 0\n"), std::string::npos) << result.err;
     }
     fs::remove_all(dir);
+}
+
+TEST(LiveCapture, ADeviceThatCannotOpenAndOneThatVanishes)
+{
+    const ProgramResult missing = RunProgram(KELVANE_DECODE, {"--device", "99"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err,
+              "kelvane-decode: An error occured while attempting to open audio device.    The "
+              "device number (99) cannot be found.\nkelvane-decode: Start Monitoring Failed!\n");
+
+    // A sink of its own, whose monitor goes away in the middle of a run.
+    const ProgramResult load = RunProgram(
+        "/usr/bin/pactl", {"load-module", "module-null-sink", "sink_name=kelvane_vanishing", "rate=48000", "channels=1"});
+    ASSERT_EQ(load.exitCode, 0) << "no PulseAudio server: tests/support/pulse-null-sink.sh\n" << load.err;
+    const std::string module = load.out.substr(0, load.out.find('\n'));
+    BackgroundProgram live(KELVANE_DECODE, {"--device", PulseDevice()},
+                           {"PULSE_SOURCE=kelvane_vanishing.monitor"});
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_EQ(RunProgram("/usr/bin/pactl", {"unload-module", module}).exitCode, 0);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const ProgramResult result = live.Stop(SIGTERM);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.err.find("Syncs: 0\n"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("killed"), std::string::npos) << "it stopped when asked";
 }
 
 }  // namespace
