@@ -10,36 +10,52 @@ namespace kelvane {
 ReceiveChain::ReceiveChain(ReceiveCounters& counters, ReceiverView& view,
                            SentenceEncoder& encoder, MessageBoxes& messages,
                            BrinecoreLibrary& library)
-    : Counters(counters), View(view), Encoder(encoder), Messages(messages), Library(library),
-      Builtin(counters, view, encoder)
+    : Burst(counters, view, encoder), Counters(counters), View(view), Encoder(encoder),
+      Messages(messages), Library(library), Builtin(counters, view, encoder)
 {
 }
 
-void ReceiveChain::Start(int32_t sampleRate, bool useLibrary, int32_t traceFlag)
+void ReceiveChain::Start(int32_t sampleRate, Demodulator demodulator, int32_t traceFlag)
 {
     SampleRate = sampleRate;
     TraceFlag = traceFlag;
-    UseLibrary = useLibrary;
-    if (UseLibrary && !Library.Load()) {
+    Active = demodulator;
+    if (Active == Demodulator::Library && !Library.Load()) {
         Messages.Show(Library.Problem() + " The built-in demodulator serves instead.",
                       MessageIcon::Exclamation);
-        UseLibrary = false;
+        Active = Demodulator::Builtin;
     }
-    if (UseLibrary) {
+    DllWorkBuffer = {};
+    switch (Active) {
+    case Demodulator::Library:
         DllWorkBuffer.assign(BRINECORE_OUTPUT_CAPACITY, 0);
         Library.ReInit(0);
-    } else {
-        DllWorkBuffer = {};
+        break;
+    case Demodulator::Builtin:
         Builtin.SampleRate = sampleRate;
         Builtin.BaudRate = BaudRate;
         Builtin.Reset();
+        break;
+    case Demodulator::Burst:
+        Burst.Start(sampleRate);
+        break;
     }
+}
+
+void ReceiveChain::Finish()
+{
+    if (Active == Demodulator::Burst)
+        Burst.Flush();
 }
 
 void ReceiveChain::ProcessBlock(std::span<const uint8_t> samples)
 {
-    if (!UseLibrary) {
+    if (Active == Demodulator::Builtin) {
         Builtin.DemodulateSamples(samples);
+        return;
+    }
+    if (Active == Demodulator::Burst) {
+        Burst.ProcessBlock(samples);
         return;
     }
     int32_t peak = 0;

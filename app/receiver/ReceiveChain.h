@@ -5,6 +5,7 @@
 
 #include "BrinecoreLibrary.h"
 #include "BuiltinDemodulator.h"
+#include "BurstDemodulator.h"
 #include "MessageBoxes.h"
 #include "ReceiveCounters.h"
 #include "ReceiverView.h"
@@ -19,6 +20,10 @@ namespace kelvane {
 
 class SentenceEncoder;
 
+// Which receiver demodulates: the Brinecore library, the built-in
+// zero-crossing demodulator, or the burst demodulator for weak signals.
+enum class Demodulator { Library, Builtin, Burst };
+
 class ReceiveChain {
 public:
     ReceiveChain(ReceiveCounters& counters, ReceiverView& view, SentenceEncoder& encoder,
@@ -29,17 +34,28 @@ public:
     // the built-in demodulator serves this stream. Without it: the built-in
     // demodulator initialises at the first block. traceFlag 1 asks the
     // library for its trace.
-    void Start(int32_t sampleRate, bool useLibrary, int32_t traceFlag = 0);
+    void Start(int32_t sampleRate, Demodulator demodulator, int32_t traceFlag = 0);
+    void Start(int32_t sampleRate, bool useLibrary, int32_t traceFlag = 0)
+    {
+        Start(sampleRate, useLibrary ? Demodulator::Library : Demodulator::Builtin, traceFlag);
+    }
 
     // One block of samples (8192 from capture or replay, fewer at a file's end).
     void ProcessBlock(std::span<const uint8_t> samples);
+    // The end of a stream: the burst demodulator decodes what still waits
+    // for samples to come.
+    void Finish();
 
     // Takes the library's output apart: while tracing, blocks that begin with
     // '*' are trace text and skipped; every other block is a frame, counted
     // as a sync, checked, counted valid or an error, and a good one encoded.
     void HandleDemodBytes(std::span<const uint8_t> output);
 
-    bool UsingLibrary() const { return UseLibrary; }
+    bool UsingLibrary() const { return Active == Demodulator::Library; }
+    Demodulator ActiveDemodulator() const { return Active; }
+
+    // The burst demodulator's settings and its count of frame checks.
+    BurstDemodulator Burst;
 
     // Receives the library's trace text, when set.
     std::function<void(std::string_view)> TraceText;
@@ -54,7 +70,7 @@ private:
     BrinecoreLibrary& Library;
     BuiltinDemodulator Builtin;
 
-    bool UseLibrary = false;
+    Demodulator Active = Demodulator::Builtin;
     int32_t SampleRate = 0;
     int32_t TraceFlag = 0;
     std::vector<uint8_t> DllWorkBuffer;  // held only while the library serves

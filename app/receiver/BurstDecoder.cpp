@@ -1,0 +1,370 @@
+#include "BurstDecoder.h"
+
+#include "AisMessageLengths.h"
+#include "FrameCheck.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace kelvane {
+
+double SignalView::At(double t) const
+{
+    const double position = t - static_cast<double>(First);
+    if (position < 0 || position > static_cast<double>(Count - 1))
+        return 0;
+    const auto i = static_cast<int64_t>(position);
+    const double f = position - static_cast<double>(i);
+    const float a = Samples[i];
+    const float b = i + 1 < Count ? Samples[i + 1] : a;
+    return a + f * (b - a);
+}
+
+const std::vector<int>& PreambleLevels(int variant)
+{
+    // NRZI from a high level: a 0 bit changes the level, a 1 keeps it.
+    static const std::array<std::vector<int>, 2> patterns = [] {
+        std::array<std::vector<int>, 2> result;
+        for (int v = 0; v < 2; ++v) {
+            std::vector<int> bits;
+            for (int i = 0; i < 13; ++i)  // training, ending "...01" or "...10"
+                bits.push_back((i + (v == 0 ? 1 : 0)) % 2);
+            for (int b : {0, 1, 1, 1, 1, 1, 1, 0})  // start flag
+                bits.push_back(b);
+            int level = 1;
+            for (int b : bits) {
+                if (b == 0)
+                    level = -level;
+                result[static_cast<size_t>(v)].push_back(level);
+            }
+        }
+        return result;
+    }();
+    return patterns[static_cast<size_t>(variant)];
+}
+
+namespace {
+
+// Expected soft values indexed by (a[k-1], a[k], a[k+1]), each level 0 for
+// -1 and 1 for +1: index 4*i + 2*j + l.
+using LevelTable = std::array<double, 8>;
+
+int Bit(int level) { return level > 0 ? 1 : 0; }
+int Window(int before, int level, int after) { return 4 * Bit(before) + 2 * Bit(level) + Bit(after); }
+
+LevelTable StartingTable(double g)
+{
+    LevelTable table{};
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j)
+            for (int l = 0; l < 2; ++l)
+                table[static_cast<size_t>(4 * i + 2 * j + l)] = (2 * j - 1) + g * ((2 * i - 1) + (2 * l - 1));
+    return table;
+}
+
+// The most likely levels a[0..count-1] given soft values r[-1..count-1]
+// (r is indexed from -1: r[k + 1]) and the two known levels before them.
+std::vector<int> Viterbi(const std::vector<double>& r, int count, int beforeLast, int last,
+                         const LevelTable& expected)
+{
+    constexpr double Infinite = std::numeric_limits<double>::infinity();
+    // State: (a[k-1], a[k]) as 2 * bit(a[k-1]) + bit(a[k]).
+    std::array<double, 4> metric;
+    metric.fill(Infinite);
+    metric[static_cast<size_t>(2 * Bit(beforeLast) + Bit(last))] = 0;
+    std::vector<std::array<uint8_t, 4>> from(static_cast<size_t>(count));
+    for (int k = 0; k < count; ++k) {
+        const double observed = r[static_cast<size_t>(k)];  // r[k - 1]
+        std::array<double, 4> next;
+        next.fill(Infinite);
+        for (int state = 0; state < 4; ++state) {
+            if (metric[static_cast<size_t>(state)] == Infinite)
+                continue;
+            for (int bit = 0; bit < 2; ++bit) {
+                const double error = observed - expected[static_cast<size_t>(2 * state + bit)];
+                const double total = metric[static_cast<size_t>(state)] + error * error;
+                const int to = 2 * (state & 1) + bit;
+                if (total < next[static_cast<size_t>(to)]) {
+                    next[static_cast<size_t>(to)] = total;
+                    from[static_cast<size_t>(k)][static_cast<size_t>(to)] = static_cast<uint8_t>(state);
+                }
+            }
+        }
+        metric = next;
+    }
+    int state = static_cast<int>(std::min_element(metric.begin(), metric.end()) - metric.begin());
+    std::vector<int> levels(static_cast<size_t>(count));
+    for (int k = count - 1; k >= 0; --k) {
+        levels[static_cast<size_t>(k)] = (state & 1) != 0 ? 1 : -1;
+        state = from[static_cast<size_t>(k)][static_cast<size_t>(state)];
+    }
+    return levels;
+}
+
+enum class Framing { Incomplete, Aborted, Complete };
+
+struct Deframed {
+    Framing Outcome = Framing::Incomplete;
+    std::vector<uint8_t> Octets;  // payload and FCS when complete
+    int LevelsUsed = 0;           // up to the end of the closing flag
+    bool WholeOctets = false;
+};
+
+// NRZI, then HDLC: a 0 after five 1s is stuffing, six 1s and a 0 close the
+// frame, seven 1s abort it.
+Deframed Deframe(const std::vector<int>& levels, int previous, int limitOctets)
+{
+    Deframed result;
+    std::vector<uint8_t> bits;
+    int ones = 0;
+    for (size_t k = 0; k < levels.size(); ++k) {
+        const int bit = levels[k] == previous ? 1 : 0;
+        previous = levels[k];
+        if (bit == 1) {
+            if (++ones == 7) {
+                result.Outcome = Framing::Aborted;
+                return result;
+            }
+            bits.push_back(1);
+            continue;
+        }
+        if (ones == 5) {  // stuffing
+            ones = 0;
+            continue;
+        }
+        if (ones == 6) {  // the closing flag: drop its leading 0 and six 1s
+            if (bits.size() < 7)
+                return result;  // a flag at once: no frame
+            bits.resize(bits.size() - 7);
+            result.Outcome = Framing::Complete;
+            result.LevelsUsed = static_cast<int>(k) + 1;
+            break;
+        }
+        ones = 0;
+        bits.push_back(0);
+        if (static_cast<int>(bits.size()) > 8 * (limitOctets + 1))
+            return result;
+    }
+    if (result.Outcome != Framing::Complete)
+        return result;
+    result.WholeOctets = bits.size() % 8 == 0;
+    for (size_t i = 0; i + 8 <= bits.size(); i += 8) {
+        uint8_t octet = 0;
+        for (size_t j = 0; j < 8; ++j)
+            octet = static_cast<uint8_t>(octet | bits[i + j] << j);  // first bit least significant
+        result.Octets.push_back(octet);
+    }
+    return result;
+}
+
+// The first octet's message type from the first data bits, or -1.
+int MessageType(const std::vector<int>& levels, int previous)
+{
+    std::vector<uint8_t> bits;
+    int ones = 0;
+    for (int level : levels) {
+        const int bit = level == previous ? 1 : 0;
+        previous = level;
+        if (bit == 0 && ones == 5) {
+            ones = 0;
+            continue;
+        }
+        ones = bit == 1 ? ones + 1 : 0;
+        if (ones >= 6)
+            return -1;
+        bits.push_back(static_cast<uint8_t>(bit));
+        if (bits.size() == 8)
+            break;
+    }
+    if (bits.size() < 8)
+        return -1;
+    int octet = 0;
+    for (int j = 0; j < 8; ++j)
+        octet |= bits[static_cast<size_t>(j)] << j;
+    return octet >> 2;
+}
+
+}  // namespace
+
+struct BurstDecoder::Attempt {
+    std::vector<double> Soft;  // r[-1..], indexed from 0
+    int BeforeLast = 0;
+    int Last = 0;
+};
+
+bool BurstDecoder::Try(const SignalView& signal, const BurstCandidate& candidate, double timing,
+                       bool repairOnly, BurstResult& result) const
+{
+    const double t0 = candidate.T0 + timing * T;
+    const std::vector<int>& pattern = PreambleLevels(candidate.Variant);
+    // Known levels of the preamble: level i of the pattern lies at bit
+    // i - 21 from the first data bit.
+    auto known = [&](int i) { return candidate.Sign * pattern[static_cast<size_t>(i)]; };
+    auto sample = [&](int k) { return signal.At(t0 + k * T); };
+
+    // Least squares r = h0 a[k] + h1 (a[k-1] + a[k+1]) + dc over the
+    // preamble's bit centres whose neighbours are both known.
+    double m[3][3] = {};
+    double v[3] = {};
+    for (int i = 1; i < PatternLevels - 1; ++i) {
+        const double x[3] = {static_cast<double>(known(i)),
+                             static_cast<double>(known(i - 1) + known(i + 1)), 1.0};
+        const double y = sample(i - PatternLevels);
+        for (int a = 0; a < 3; ++a) {
+            v[a] += x[a] * y;
+            for (int b = 0; b < 3; ++b)
+                m[a][b] += x[a] * x[b];
+        }
+    }
+    auto det3 = [](const double a[3][3]) {
+        return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+               a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+               a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+    };
+    const double d = det3(m);
+    if (std::abs(d) < 1e-9)
+        return false;
+    double fit[3];
+    for (int c = 0; c < 3; ++c) {  // Cramer's rule
+        double mc[3][3];
+        for (int a = 0; a < 3; ++a)
+            for (int b = 0; b < 3; ++b)
+                mc[a][b] = b == c ? v[a] : m[a][b];
+        fit[c] = det3(mc) / d;
+    }
+    const double h0 = fit[0];
+    const double h1 = fit[1];
+    const double dc = fit[2];
+    if (!(h0 > 0))
+        return false;
+    const LevelTable prior = StartingTable(std::clamp(h1 / h0, 0.0, 0.4));
+
+    Attempt attempt;
+    attempt.BeforeLast = known(PatternLevels - 2);
+    attempt.Last = known(PatternLevels - 1);
+    auto soften = [&](int count) {
+        attempt.Soft.resize(static_cast<size_t>(count) + 1);
+        for (int k = -1; k < count; ++k)
+            attempt.Soft[static_cast<size_t>(k + 1)] = (sample(k) - dc) / h0;
+    };
+
+    // How far to read: the message type tells the longest frame it can be.
+    soften(48);
+    const std::vector<int> head = Viterbi(attempt.Soft, 48, attempt.BeforeLast, attempt.Last, prior);
+    const int type = MessageType(head, attempt.Last);
+    if (type < 0 || MessageLengths[static_cast<size_t>(type)].MaxBits == 0)
+        return false;
+    const MessageLength& length = MessageLengths[static_cast<size_t>(type)];
+    const int extent = length.MaxBits > 424
+                           ? MaxLevels
+                           : static_cast<int>(1.2 * (((length.MaxBits + 7) / 8) * 8 + 16 + 16)) + 24;
+    const int limitOctets = (length.MaxBits + 7) / 8 + 2;
+    soften(extent);
+
+    // Checks a level sequence; true when it holds a good frame.
+    auto check = [&](const std::vector<int>& levels) {
+        const Deframed frame = Deframe(levels, attempt.Last, limitOctets);
+        if (frame.Outcome != Framing::Complete || !frame.WholeOctets || frame.Octets.size() < 3)
+            return false;
+        const int payload = static_cast<int>(frame.Octets.size()) - 2;
+        if ((frame.Octets[0] >> 2) != type || !ValidPayloadLength(type, payload))
+            return false;
+        result.FrameChecked = true;
+        ++result.FcsEvaluations;
+        if (ComputeFcs(frame.Octets) != FcsGood)
+            return false;
+        result.Valid = true;
+        result.Frame = frame.Octets;
+        result.EndTime = t0 + (frame.LevelsUsed - 1) * T;
+        return true;
+    };
+
+    std::vector<int> levels = Viterbi(attempt.Soft, extent, attempt.BeforeLast, attempt.Last, prior);
+    if (!repairOnly && check(levels))
+        return true;
+
+    // Expected levels measured on this frame's own decisions, pulled towards
+    // the starting table where the frame has few examples.
+    auto windowAt = [&](const std::vector<int>& a, int k) {
+        const int before = k == 0 ? attempt.Last : a[static_cast<size_t>(k - 1)];
+        const int after = k + 1 < static_cast<int>(a.size()) ? a[static_cast<size_t>(k + 1)] : a[static_cast<size_t>(k)];
+        return Window(before, a[static_cast<size_t>(k)], after);
+    };
+    std::array<double, 8> sum{};
+    std::array<int, 8> count{};
+    for (int k = 0; k < extent; ++k) {
+        const int w = windowAt(levels, k);
+        sum[static_cast<size_t>(w)] += attempt.Soft[static_cast<size_t>(k + 1)];
+        ++count[static_cast<size_t>(w)];
+    }
+    LevelTable measured{};
+    for (size_t w = 0; w < 8; ++w)
+        measured[w] = (sum[w] + 4 * prior[w]) / (count[w] + 4);
+    levels = Viterbi(attempt.Soft, extent, attempt.BeforeLast, attempt.Last, measured);
+    if (!repairOnly)
+        return check(levels);
+
+    // Repair: flip the levels whose flip costs least in squared error,
+    // singly and in pairs, while the cost stays small for this signal.
+    auto squaredError = [&](const std::vector<int>& a, int k) {
+        const double e = attempt.Soft[static_cast<size_t>(k + 1)] - measured[static_cast<size_t>(windowAt(a, k))];
+        return e * e;
+    };
+    double residual = 0;
+    for (int k = 0; k < extent; ++k)
+        residual += std::min(squaredError(levels, k), 4.0);
+    residual /= extent;
+    if (residual > 0.45)
+        return false;
+    const Deframed decided = Deframe(levels, attempt.Last, limitOctets);
+    const int span = decided.Outcome == Framing::Complete ? decided.LevelsUsed : extent;
+    std::vector<std::pair<double, int>> costs;
+    for (int k = 0; k < span; ++k) {
+        std::vector<int> flipped = levels;
+        flipped[static_cast<size_t>(k)] = -flipped[static_cast<size_t>(k)];
+        double rise = 0;
+        for (int j = std::max(0, k - 1); j <= std::min(extent - 1, k + 1); ++j)
+            rise += squaredError(flipped, j) - squaredError(levels, j);
+        costs.emplace_back(rise, k);
+    }
+    std::sort(costs.begin(), costs.end());
+    costs.resize(std::min<size_t>(costs.size(), 10));
+    std::vector<std::pair<double, std::vector<int>>> tries;
+    for (size_t i = 0; i < costs.size(); ++i) {
+        tries.push_back({costs[i].first, {costs[i].second}});
+        for (size_t j = i + 1; j < costs.size(); ++j)
+            tries.push_back({costs[i].first + costs[j].first, {costs[i].second, costs[j].second}});
+    }
+    std::stable_sort(tries.begin(), tries.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    const double budget = 16 * std::max(residual, 0.05);
+    for (const auto& [cost, flips] : tries) {
+        if (cost > budget)
+            break;
+        std::vector<int> flipped = levels;
+        for (int k : flips)
+            flipped[static_cast<size_t>(k)] = -flipped[static_cast<size_t>(k)];
+        if (check(flipped))
+            return true;
+    }
+    return false;
+}
+
+BurstResult BurstDecoder::Decode(const SignalView& wide, const SignalView& narrow,
+                                 const BurstCandidate& candidate, bool repair) const
+{
+    BurstResult result;
+    for (const SignalView* signal : {&wide, &narrow}) {
+        for (double timing : {0.0, -0.15, 0.15})
+            if (Try(*signal, candidate, timing, false, result))
+                return result;
+        // Only a clear preamble earns the repair search.
+        if (repair && candidate.Rho >= 0.9 && Try(*signal, candidate, 0.0, true, result))
+            return result;
+    }
+    return result;
+}
+
+}  // namespace kelvane
