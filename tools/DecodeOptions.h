@@ -7,7 +7,8 @@
 namespace kelvane {
 
 struct DecodeOptions {
-    bool Builtin = false;
+    std::string Demod = "library";  // --demod library|builtin|burst
+    bool Repair = true;              // --no-repair turns the burst repair off
     bool Trace = false;
     bool Quiet = false;
     bool Help = false;

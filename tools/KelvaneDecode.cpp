@@ -101,6 +101,10 @@ int main(int argc, char** argv)
         std::fwrite(text.data(), 1, text.size(), stderr);
     };
 
+    const Demodulator demodulator = options.Demod == "burst"     ? Demodulator::Burst
+                                    : options.Demod == "builtin" ? Demodulator::Builtin
+                                                                 : Demodulator::Library;
+    chain.Burst.Repair = options.Repair;
     outputs.OpenOutputs();
     if (live) {
         // The window's monitoring loop: every 250 ms, an overrun when the
@@ -113,7 +117,7 @@ int main(int argc, char** argv)
             messages.Show("Start Monitoring Failed!", MessageIcon::None, "");
             return 1;
         }
-        chain.Start(rate, !options.Builtin, options.Trace ? 1 : 0);
+        chain.Start(rate, demodulator, options.Trace ? 1 : 0);
         std::signal(SIGINT, RequestStop);
         std::signal(SIGTERM, RequestStop);
         const auto start = std::chrono::steady_clock::now();
@@ -127,16 +131,19 @@ int main(int argc, char** argv)
             if (capture.FilledBuffers() > 0)
                 capture.DispatchFilledBuffers(chain, [] { QCoreApplication::processEvents(); });
         }
-        outputs.CloseOutputs();
         capture.CloseWaveIn();
+        chain.Finish();
+        outputs.CloseOutputs();
         PrintCounters(counters);
+        if (demodulator == Demodulator::Burst)
+            std::fprintf(stderr, "Frame checks: %lld\n", static_cast<long long>(chain.Burst.FcsEvaluations));
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         std::fprintf(stderr, "Overruns: %d\n%.1f s live from device %d at %d Hz\n",
                      counters.OverrunCount, elapsed.count(), options.Device, rate);
         return 0;
     }
 
-    chain.Start(reader.SampleRate(), !options.Builtin, options.Trace ? 1 : 0);
+    chain.Start(reader.SampleRate(), demodulator, options.Trace ? 1 : 0);
     std::vector<uint8_t> block(WavReader::BlockSize);
     int64_t samples = 0;
     int status = 0;
@@ -153,8 +160,11 @@ int main(int argc, char** argv)
         chain.ProcessBlock(std::span(block).first(static_cast<size_t>(n)));
         samples += n;
     }
+    chain.Finish();
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     outputs.CloseOutputs();
     PrintSummary(counters, static_cast<double>(samples) / reader.SampleRate(), elapsed.count());
+    if (demodulator == Demodulator::Burst)
+        std::fprintf(stderr, "Frame checks: %lld\n", static_cast<long long>(chain.Burst.FcsEvaluations));
     return status;
 }
