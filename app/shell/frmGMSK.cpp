@@ -83,9 +83,11 @@ void frmGMSK::BuildControls()
     auto* processing = new QGroupBox("Processing Options", this);
     processing->setGeometry(Twips(120, 240, 2415, 1695));
     cmdStartMonitoring = new QPushButton("Start Monitoring", processing);
-    cmdStartMonitoring->setGeometry(Twips(240, 360, 1935, 495));
+    cmdStartMonitoring->setGeometry(Twips(240, 300, 1935, 435));
     cmdReplay = new QPushButton("Replay File", processing);
-    cmdReplay->setGeometry(Twips(240, 1020, 1935, 495));
+    cmdReplay->setGeometry(Twips(240, 810, 1935, 435));
+    cbHighSensitivity = new QCheckBox("High sensitivity", processing);
+    cbHighSensitivity->setGeometry(Twips(240, 1290, 1935, 300));
     Timer = new QTimer(this);
 
     auto* counts = new QGroupBox("Demodulator Counts", this);
@@ -183,6 +185,7 @@ void frmGMSK::BuildControls()
     connect(opt48000, &QRadioButton::toggled, this, [this](bool on) { if (on) opt48000_Click(); });
     connect(cbUseDLL, &QCheckBox::toggled, this, [this] { cbUseDLL_Click(); });
     connect(cbStartMinMon, &QCheckBox::toggled, this, [this] { cbStartMinMon_Click(); });
+    connect(cbHighSensitivity, &QCheckBox::toggled, this, [this] { cbHighSensitivity_Click(); });
     connect(cbSerial, &QCheckBox::toggled, this, [this] { OutputsControl.cbSerial_Click(); });
     connect(cbLogfile, &QCheckBox::toggled, this, [this] { OutputsControl.cbLogfile_Click(); });
     connect(cbPush, &QCheckBox::toggled, this, [this] { OutputsControl.cbPush_Click(); });
@@ -276,6 +279,8 @@ void frmGMSK::Form_Load()
         cbPush->setChecked(true);
     if (EnableStartMin)
         cbStartMinMon->setChecked(true);
+    if (HighSensitivity)
+        cbHighSensitivity->setChecked(true);
 
     BaudRate = ReceiveChain::BaudRate;
     Tray->setToolTip("0% Valid");
@@ -362,6 +367,9 @@ void frmGMSK::LoadSettings()
     text = ReadSetting("EnableStartMin", "False");
     if (!text.empty())
         ParseFlag(text, EnableStartMin);
+    text = ReadSetting("HighSensitivity", "False");
+    if (!text.empty())
+        ParseFlag(text, HighSensitivity);
     QPoint position = pos();
     text = ReadSetting("MainTop", "0");
     if (!text.empty())
@@ -390,6 +398,7 @@ void frmGMSK::SaveSettings()
     WriteSetting("EnableIPLogging", flag(Outputs.EnableIPLogging));
     WriteSetting("IPPort", txtIPPort->text().toStdString());
     WriteSetting("EnableStartMin", flag(EnableStartMin));
+    WriteSetting("HighSensitivity", flag(HighSensitivity));
     if (!isMinimized()) {
         WriteSetting("MainTop", std::to_string(pos().y() * 15));
         WriteSetting("MainLeft", std::to_string(pos().x() * 15));
@@ -410,7 +419,8 @@ void frmGMSK::EnableSettings(bool enable)
 {
     for (QWidget* control : std::initializer_list<QWidget*>{SoundDevice, opt44100, opt48000, cbSerial,
                                                            cbLogfile, cbPort, cbBaud, cbPush,
-                                                           txtIPPort, txtPath, cmdBrowse})
+                                                           txtIPPort, txtPath, cmdBrowse,
+                                                           cbHighSensitivity})
         control->setEnabled(enable);
 }
 
@@ -450,6 +460,15 @@ void frmGMSK::cbUseDLL_Click() { UseDLL = cbUseDLL->isChecked(); }
 void frmGMSK::txtPath_Change() { LogFileName = txtPath->text().toStdString(); }
 
 void frmGMSK::cbStartMinMon_Click() { EnableStartMin = cbStartMinMon->isChecked(); }
+
+void frmGMSK::cbHighSensitivity_Click() { HighSensitivity = cbHighSensitivity->isChecked(); }
+
+Demodulator frmGMSK::ChosenDemodulator() const
+{
+    if (HighSensitivity)
+        return Demodulator::Burst;
+    return UseDLL ? Demodulator::Library : Demodulator::Builtin;
+}
 
 void frmGMSK::cmdBrowse_Click()
 {
@@ -507,7 +526,7 @@ void frmGMSK::StartMonitoring()
     }
     // The built-in receiver initialises at the first buffer; the library
     // is re-initialised now.
-    Chain.Start(SampleRate, UseDLL, DemodTrace);
+    Chain.Start(SampleRate, ChosenDemodulator(), DemodTrace);
     cmdReplay->setEnabled(false);
     ClearCounters();
     Timer->setInterval(250);
@@ -519,6 +538,8 @@ void frmGMSK::StartMonitoring()
 
 void frmGMSK::StopMonitoring()
 {
+    // The burst demodulator's last bursts still reach the outputs.
+    Chain.Finish();
     OutputsControl.CloseOutputs();
     Capture.CloseWaveIn();
     Timer->stop();
@@ -611,7 +632,7 @@ std::string frmGMSK::ReplayWavFile(const std::string& fileName)
         return problem;
     SampleRate = reader.SampleRate();
     WavDataBytes = reader.WavDataBytes();
-    Chain.Start(SampleRate, UseDLL, DemodTrace);
+    Chain.Start(SampleRate, ChosenDemodulator(), DemodTrace);
 
     std::vector<uint8_t> block(WavReader::BlockSize);
     int64_t total = 0;
@@ -630,6 +651,7 @@ std::string frmGMSK::ReplayWavFile(const std::string& fileName)
         if (!ReplayActive)
             break;
     }
+    Chain.Finish();
     // A recording that was never finalised has no size in its header: the
     // speed check takes what was read.
     if (WavDataBytes == 0 || WavDataBytes == -1)

@@ -65,6 +65,7 @@ public:
     void txtPath_Change();
     void cmdBrowse_Click();
     void cbStartMinMon_Click();
+    void cbHighSensitivity_Click();
     void mnuShow_Click();
     void mnuExit_Click();
     void IPTimer_Timer();
@@ -113,6 +114,7 @@ public:
     std::string ComPortNumber;  // the port's name, "None" when there is none
     int32_t ComBaudRate = 0;
     bool EnableStartMin = false;
+    bool HighSensitivity = false;  // the burst demodulator serves
     OutputSettings Outputs;
 
     ReceiveCounters Counters;
@@ -121,6 +123,7 @@ public:
     // Controls, under their names.
     QPushButton* cmdStartMonitoring = nullptr;
     QPushButton* cmdReplay = nullptr;
+    QCheckBox* cbHighSensitivity = nullptr;
     QTimer* Timer = nullptr;
     QLabel* lblPreSyncsCaption = nullptr;
     QLabel* lblPreSyncs = nullptr;
@@ -165,6 +168,7 @@ private:
     void StartMonitoring();
     void StopMonitoring();
     std::string ReadSetting(const std::string& name, const std::string& defaultText);
+    Demodulator ChosenDemodulator() const;
     void WriteSetting(const std::string& name, const std::string& text);
     QLabel* Label(CounterLabel label) const;
 
