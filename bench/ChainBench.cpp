@@ -1,6 +1,6 @@
-// Whole receive chain throughput, samples to sentences, on both paths: the
-// Brinecore library (loaded by name, as the program does) and the built-in
-// demodulator.
+// Whole receive chain throughput, samples to sentences, on the three paths:
+// the Brinecore library (loaded by name, as the program does), the built-in
+// demodulator and the burst demodulator.
 #include "BrinecoreLibrary.h"
 #include "MessageBoxes.h"
 #include "ReceiveChain.h"
@@ -51,7 +51,8 @@ int main(int argc, char** argv)
     const double audioSeconds = static_cast<double>(samples.size()) / rate;
 
     kelvane::BrinecoreLibrary library;
-    for (const bool useLibrary : {true, false}) {
+    for (const kelvane::Demodulator which :
+         {kelvane::Demodulator::Library, kelvane::Demodulator::Builtin, kelvane::Demodulator::Burst}) {
         double best = 1e30;
         int valid = 0;
         for (int pass = 0; pass < 3; ++pass) {
@@ -62,16 +63,20 @@ int main(int argc, char** argv)
             kelvane::SentenceEncoder encoder(counters, sink);
             kelvane::ReceiveChain chain(counters, view, encoder, messages, library);
             const auto start = std::chrono::steady_clock::now();
-            chain.Start(rate, useLibrary);
+            chain.Start(rate, which);
             for (size_t pos = 0; pos < samples.size(); pos += 8192)
                 chain.ProcessBlock(samples.subspan(pos, std::min<size_t>(8192, samples.size() - pos)));
+            chain.Finish();
             const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
             best = std::min(best, elapsed.count());
             valid = counters.ValidCount;
         }
         std::printf("%-9s path: %.3f s for %.0f s of audio, %.0f x real time at %d Hz, "
                     "%d of %d messages\n",
-                    useLibrary ? "library" : "built-in", best, audioSeconds, audioSeconds / best,
+                    which == kelvane::Demodulator::Library   ? "library"
+                    : which == kelvane::Demodulator::Builtin ? "built-in"
+                                                             : "burst",
+                    best, audioSeconds, audioSeconds / best,
                     rate, valid, traffic.messages);
     }
     return 0;

@@ -12,8 +12,9 @@ struct Traffic {
     int messages = 0;
 };
 
-// Random messages of 2 to 60 octets with gaps of 5 to 100 ms of receiver
-// noise between them, as a busy channel sounds.
+// Random messages of the common types, at lengths valid for their type,
+// with gaps of 5 to 100 ms of receiver noise between them, as a busy
+// channel sounds.
 Traffic GenerateTraffic(double seconds, int sampleRate, uint32_t seed = 1);
 
 }  // namespace kelvane::bench

@@ -4,13 +4,15 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 #   tests/fuzz/run-fuzzers.sh           the short run CI makes
 #   tests/fuzz/run-fuzzers.sh 600       ten minutes each
+#   FUZZ_TARGETS="WavReader UdpList" tests/fuzz/run-fuzzers.sh 60   some of them
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-30}
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKELVANE_FUZZ=ON -DBUILD_TESTING=OFF -DKELVANE_BUILD_BENCH=OFF >/dev/null
-targets=(AudioToBytes HandleDemodBytes BuiltinDemodulator WavReader UdpList SerialSettings SettingsLoad)
+targets=(${FUZZ_TARGETS:-AudioToBytes HandleDemodBytes BuiltinDemodulator BurstDemodulator WavReader
+          UdpList SerialSettings SettingsLoad})
 cmake --build "$build" --parallel "$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 scratch=$(mktemp -d)

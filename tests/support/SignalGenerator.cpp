@@ -96,10 +96,12 @@ void SignalGenerator::AddTransmission(std::span<const uint8_t> octets,
                                       const TransmissionOptions& options)
 {
     const std::vector<uint8_t> bits = TransmissionBits(octets, options);
-    AddBits(bits, options.startsLow);
+    const auto dataStart = static_cast<size_t>(options.rampBits + options.trainingBits + 8);
+    AddBits(bits, options.startsLow, dataStart, options.dataOffset);
 }
 
-void SignalGenerator::AddBits(std::span<const uint8_t> bits, bool startsLow)
+void SignalGenerator::AddBits(std::span<const uint8_t> bits, bool startsLow, size_t offsetFrom,
+                              double offset)
 {
     // NRZI: a 0 is a change of level, a 1 keeps it.
     const double period = 1.0 / Options.bitRate;
@@ -107,7 +109,8 @@ void SignalGenerator::AddBits(std::span<const uint8_t> bits, bool startsLow)
     for (size_t k = 0; k < bits.size(); ++k) {
         if (bits[k] == 0)
             level = -level;
-        StepTo(Cursor + static_cast<double>(k) * period, level);
+        StepTo(Cursor + static_cast<double>(k) * period,
+               level + (offsetFrom > 0 && k >= offsetFrom ? offset : 0.0));
     }
     Cursor += static_cast<double>(bits.size()) * period;
     StepTo(Cursor, 0);
@@ -145,7 +148,8 @@ std::vector<uint8_t> SignalGenerator::Render() const
                 level += Steps[j].delta * 0.5 *
                          std::erfc(-(t - Steps[j].time) / (sigma * std::sqrt(2.0)));
         }
-        double value = 127.5 + Options.dcOffset + sign * Options.amplitude * level;
+        const double bent = level < 0 ? level * Options.negativeGain : level;
+        double value = 127.5 + Options.dcOffset + sign * Options.amplitude * bent;
         if (Options.noiseRms > 0)
             value += Options.noiseRms * noise(random);
         samples[n] = static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));

@@ -32,6 +32,7 @@ struct TransmissionOptions {
     bool corruptFcs = false;     // last FCS bit inverted
     int trailerBits = 8;         // 0 bits after the closing flag (transitions)
     bool startsLow = false;      // NRZI from the low level: every level the other way
+    double dataOffset = 0;       // added to the levels after the start flag (a DC step)
 };
 
 // The on-air bit sequence, before NRZI, of one transmission of the octets:
@@ -47,6 +48,7 @@ struct RenderOptions {
     double bt = 0.4;
     double amplitude = 100;  // sample units from the midline at full deviation
     double dcOffset = 0;     // added to the midline of 127.5
+    double negativeGain = 1; // the gain below the midline, relative to above it
     bool invert = false;     // discriminator polarity
     double noiseRms = 0;     // Gaussian noise, sample units
     uint32_t seed = 1;
@@ -63,7 +65,8 @@ public:
     void AddTransmission(std::span<const uint8_t> octets, const TransmissionOptions& options = {});
     // Raw on-air bits, NRZI-encoded here from the high level (or the low
     // one), then carrier off.
-    void AddBits(std::span<const uint8_t> bits, bool startsLow = false);
+    void AddBits(std::span<const uint8_t> bits, bool startsLow = false, size_t offsetFrom = 0,
+                 double offset = 0);
 
     double Duration() const { return Cursor; }
     std::vector<uint8_t> Render() const;

@@ -147,10 +147,9 @@ TEST_F(KelvaneDecode, RealRecordingsGiveEveryKnownMessageOnBothPaths)
         {"rtl-fm-50k-u8.wav", {"13mn4I0P000HEd>RSk<8Vgv406bh"}},
     };
     for (const auto& [file, payloads] : known) {
-        for (const std::string path : {"--builtin", "--library"}) {
-            std::vector<std::string> args = {std::string(KELVANE_TEST_AUDIO_DIR) + "/" + file};
-            if (path == "--builtin")
-                args.insert(args.begin(), path);
+        for (const std::string path : {"builtin", "library", "burst"}) {
+            const std::vector<std::string> args = {"--demod", path,
+                                                   std::string(KELVANE_TEST_AUDIO_DIR) + "/" + file};
             const ProgramResult result = RunProgram(Decoder, args);
             ASSERT_EQ(result.exitCode, 0) << result.err;
             std::vector<Bytes> expected;
@@ -159,6 +158,23 @@ TEST_F(KelvaneDecode, RealRecordingsGiveEveryKnownMessageOnBothPaths)
             EXPECT_EQ(DecodedMessages(result.out), expected) << file << " " << path;
         }
     }
+}
+
+TEST_F(KelvaneDecode, BurstDemodulatorReportsItsFrameChecks)
+{
+    const std::string wav = std::string(KELVANE_TEST_AUDIO_DIR) + "/bergen-48k-u8.wav";
+    for (const std::vector<std::string>& extra : {std::vector<std::string>{}, {"--no-repair"}}) {
+        std::vector<std::string> args = {"--demod", "burst"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back(wav);
+        const ProgramResult result = RunProgram(Decoder, args);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(DecodedMessages(result.out).size(), 4u);
+        EXPECT_NE(result.err.find("Frame checks: "), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("Valid: 4\n"), std::string::npos);
+    }
+    EXPECT_EQ(RunProgram(Decoder, {wav}).err.find("Frame checks"), std::string::npos)
+        << "only the burst demodulator makes frame checks of its own";
 }
 
 TEST_F(KelvaneDecode, StandardInputAndTraceText)
@@ -194,9 +210,13 @@ TEST_F(KelvaneDecode, BadFilesAndBadUsage)
         EXPECT_NE(result.err.find("usage: kelvane-decode"), std::string::npos);
         EXPECT_TRUE(result.out.empty());
     }
+    result = RunProgram(Decoder, {"--demod", "fast", text});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("--demod takes library, builtin or burst"), std::string::npos);
     result = RunProgram(Decoder, {"--help"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.out.find("--builtin"), std::string::npos);
+    EXPECT_NE(result.out.find("--no-repair"), std::string::npos);
 }
 
 TEST_F(KelvaneDecode, WithoutTheLibraryOneMessageAndTheBuiltinServes)

@@ -171,6 +171,7 @@ TEST_F(Window, FirstStartTakesEveryDefaultAndWritesNothingUntilExit)
     EXPECT_EQ(Stored("UseDLL"), "True");
     EXPECT_EQ(Stored("EnableSerial"), "True");
     EXPECT_EQ(Stored("ComBaudRate"), "4800");
+    EXPECT_EQ(Stored("HighSensitivity"), "False");
 }
 
 TEST_F(Window, StoredValuesOutOfRangeAreMended)
@@ -208,6 +209,7 @@ TEST_F(Window, SettingsSurviveARoundTrip)
         w.cbPush->click();
         w.txtIPPort->setText("127.0.0.1:10110, 10.0.0.2:2000");
         w.SoundDevice->setCurrentIndex(1);
+        w.cbHighSensitivity->click();
         w.move(30, 40);
         w.close();
     }
@@ -221,6 +223,8 @@ TEST_F(Window, SettingsSurviveARoundTrip)
     EXPECT_TRUE(again.cbPush->isChecked());
     EXPECT_EQ(again.txtIPPort->text(), "127.0.0.1:10110, 10.0.0.2:2000");
     EXPECT_EQ(again.SoundDevice->currentIndex(), 1);
+    EXPECT_TRUE(again.cbHighSensitivity->isChecked());
+    EXPECT_TRUE(again.HighSensitivity);
     EXPECT_EQ(again.pos(), QPoint(30, 40));
     EXPECT_TRUE(Messages.Shown.empty());
 }
@@ -332,6 +336,25 @@ TEST_F(Window, ReplayShowsTheCountersAndLogsWhatTheDecoderPrints)
     const ProgramResult decoded = RunProgram(KELVANE_DECODE, {wav});
     EXPECT_EQ(logged.str(), decoded.out);
 
+    // High sensitivity: the burst demodulator finds the same messages (the
+    // sequence identifiers go on counting from the first replay).
+    w.cbHighSensitivity->setChecked(true);
+    w.cmdReplay_Click();
+    EXPECT_EQ(Caption(w.lblValid), std::to_string(messages.size()));
+    std::ifstream again(log, std::ios::binary);
+    std::stringstream burstLog;
+    burstLog << again.rdbuf();
+    auto withoutIds = [](std::string text) {  // and so without checksums
+        for (size_t at = 0; (at = text.find("!AIVDM,", at)) != std::string::npos; ++at) {
+            const size_t field = text.find(',', text.find(',', at + 7) + 1) + 1;
+            text.erase(field, text.find(',', field) - field);
+            text.erase(text.find('*', at), 3);
+        }
+        return text;
+    };
+    EXPECT_EQ(withoutIds(burstLog.str()), withoutIds(decoded.out));
+    w.cbHighSensitivity->setChecked(false);
+
     // The built-in demodulator, and a file at another rate that stays.
     const std::string slow = (Dir / "slow.wav").string();
     WriteWav(slow, Recording({messages[0]}, 0.02, 22050), 22050);
@@ -441,6 +464,7 @@ TEST_F(Window, StartAndStopAgainstTheCapture)
     EXPECT_EQ(w.cmdStartMonitoring->text(), "Stop Monitoring");
     EXPECT_FALSE(w.cmdReplay->isEnabled());
     EXPECT_FALSE(w.SoundDevice->isEnabled());
+    EXPECT_FALSE(w.cbHighSensitivity->isEnabled());
     EXPECT_TRUE(w.Timer->isActive());
     EXPECT_EQ(w.Timer->interval(), 250);
 
