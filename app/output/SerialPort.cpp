@@ -1,5 +1,7 @@
 #include "SerialPort.h"
 
+#include "TextFields.h"
+
 #include <QDeadlineTimer>
 #include <QSerialPortInfo>
 
@@ -18,14 +20,6 @@ namespace kelvane {
 
 namespace {
 
-std::string Trim(std::string_view text)
-{
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
 // The device path for a port name: names from the port list live in /dev.
 QString DevicePath(const std::string& portName)
 {
@@ -39,15 +33,9 @@ constexpr int InvalidSettings = 22;
 
 std::optional<SerialSettings> ParseSerialSettings(std::string_view text)
 {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = text.find(',', start);
-        fields.push_back(Trim(text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
-        if (comma == std::string_view::npos)
-            break;
-        start = comma + 1;
-    }
+    std::vector<std::string> fields = SplitAt(text, ',');
+    for (std::string& field : fields)
+        field = TrimSpaces(field);
     if (fields.size() != 4)
         return std::nullopt;
 

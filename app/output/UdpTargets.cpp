@@ -1,5 +1,7 @@
 #include "UdpTargets.h"
 
+#include "TextFields.h"
+
 #include <QHostInfo>
 #include <QNetworkInterface>
 
@@ -9,27 +11,6 @@
 namespace kelvane {
 
 namespace {
-
-std::string Trim(std::string_view text)
-{
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
-std::vector<std::string> Split(std::string_view text, char separator)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t at = text.find(separator, start);
-        parts.emplace_back(text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
-        if (at == std::string_view::npos)
-            return parts;
-        start = at + 1;
-    }
-}
 
 // A port text: a decimal number (sign, fraction and exponent allowed, as a
 // number converts), rounded halves to even, from 1000 to 65000. Read without
@@ -52,13 +33,13 @@ std::optional<int32_t> ParsePort(const std::string& text)
 
 std::optional<UdpDestination> ParseEntry(std::string_view entry)
 {
-    const std::vector<std::string> parts = Split(Trim(entry), ':');
+    const std::vector<std::string> parts = SplitAt(TrimSpaces(entry), ':');
     if (parts.size() != 2)
         return std::nullopt;
-    const std::optional<int32_t> port = ParsePort(Trim(parts[1]));
+    const std::optional<int32_t> port = ParsePort(TrimSpaces(parts[1]));
     if (!port)
         return std::nullopt;
-    return UdpDestination{Trim(parts[0]), *port};
+    return UdpDestination{TrimSpaces(parts[0]), *port};
 }
 
 }  // namespace
@@ -68,7 +49,7 @@ std::optional<std::vector<UdpDestination>> ParseUdpDestinations(std::string_view
     std::vector<UdpDestination> destinations;
     if (text.empty())
         return destinations;
-    for (const std::string& entry : Split(text, ',')) {
+    for (const std::string& entry : SplitAt(text, ',')) {
         const std::optional<UdpDestination> destination = ParseEntry(entry);
         if (!destination)
             return std::nullopt;
@@ -97,7 +78,7 @@ bool UdpTargets::OpenUdpTargets(std::string_view list)
 {
     if (list.empty())
         return true;
-    for (const std::string& entry : Split(list, ',')) {
+    for (const std::string& entry : SplitAt(list, ',')) {
         const std::optional<UdpDestination> destination = ParseEntry(entry);
         if (!destination)
             return false;

@@ -1,5 +1,7 @@
 #include "SettingsStore.h"
 
+#include "TextFields.h"
+
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
@@ -14,14 +16,6 @@
 namespace kelvane {
 
 namespace {
-
-std::string TrimSpaces(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 void CheckNames(const std::string& appName, const std::string& section,
                 const std::string& valueName)

@@ -1,9 +1,5 @@
 // The burst demodulator fed arbitrary samples in arbitrary block sizes.
-#include "BrinecoreLibrary.h"
-#include "ReceiveChain.h"
-#include "SentenceEncoder.h"
-
-#include "Recorders.h"
+#include "ChainRig.h"
 
 #include <cstdlib>
 
@@ -13,21 +9,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     using namespace kelvane;
     static const int32_t Rates[] = {48000, 44100, 50000, 22050, 9600, 96000, 12000, 0};
-    test::RecordingView view;
-    test::RecordingSink sink;
-    test::RecordingMessages messages;
-    ReceiveCounters counters(view);
-    SentenceEncoder encoder(counters, sink);
-    BrinecoreLibrary library;
-    ReceiveChain chain(counters, view, encoder, messages, library);
+    test::ChainRig rig;
+    ReceiveChain& chain = rig.chain;
+    const ReceiveCounters& counters = rig.counters;
     chain.Burst.Repair = (data[2] & 1) != 0;
     chain.Start(Rates[data[0] % 8], Demodulator::Burst);
     const size_t blockSize = 1 + static_cast<size_t>(data[1]) * 64;
     data += 3;
     size -= 3;
-    for (size_t pos = 0; pos < size; pos += blockSize)
-        chain.ProcessBlock(std::span(data + pos, std::min(blockSize, size - pos)));
-    chain.Finish();
+    rig.Decode(std::span(data, size), blockSize);
     if (counters.ValidCount + counters.ErrorCount != counters.SyncCount ||
         counters.SyncCount > counters.PreSyncCount)
         std::abort();

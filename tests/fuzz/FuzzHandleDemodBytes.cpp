@@ -1,10 +1,6 @@
 // The library's output handling fed arbitrary bytes as if the library had
 // written them, tracing on and off.
-#include "BrinecoreLibrary.h"
-#include "ReceiveChain.h"
-#include "SentenceEncoder.h"
-
-#include "Recorders.h"
+#include "ChainRig.h"
 
 #include <cstdlib>
 
@@ -13,18 +9,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0)
         return 0;
     using namespace kelvane;
-    test::RecordingView view;
-    test::RecordingSink sink;
-    test::RecordingMessages messages;
-    ReceiveCounters counters(view);
-    SentenceEncoder encoder(counters, sink);
-    BrinecoreLibrary library;
-    ReceiveChain chain(counters, view, encoder, messages, library);
+    test::ChainRig rig;
+    ReceiveChain& chain = rig.chain;
+    const ReceiveCounters& counters = rig.counters;
     chain.Start(48000, false, data[0] & 1);
     chain.HandleDemodBytes(std::span(data + 1, size - 1));
     if (counters.SyncCount != counters.ValidCount + counters.ErrorCount)
         std::abort();
-    for (const std::string& block : sink.Blocks)
+    for (const std::string& block : rig.sink.Blocks)
         if (block.size() < 2 || block.compare(block.size() - 2, 2, "\r\n") != 0)
             std::abort();
     return 0;

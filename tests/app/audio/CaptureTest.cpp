@@ -3,7 +3,7 @@
 #include "SentenceEncoder.h"
 
 #include "AisPayload.h"
-#include "Recorders.h"
+#include "ChainRig.h"
 #include "SignalGenerator.h"
 
 #include <gtest/gtest.h>
@@ -99,14 +99,7 @@ private:
     bool Running = false;
 };
 
-struct Rig {
-    RecordingView view;
-    RecordingSink sink;
-    RecordingMessages messages;
-    ReceiveCounters counters{view};
-    SentenceEncoder encoder{counters, sink};
-    BrinecoreLibrary library;
-    ReceiveChain chain{counters, view, encoder, messages, library};
+struct Rig : ChainRig {
     ThreadedDriver driver;
     Capture capture{driver, messages};
 

@@ -3,7 +3,7 @@
 
 #include "AisPayload.h"
 #include "FrameCheck.h"
-#include "Recorders.h"
+#include "ChainRig.h"
 #include "SignalGenerator.h"
 
 #include <gtest/gtest.h>
@@ -26,25 +26,8 @@ std::vector<std::string> Sentences(const std::vector<Bytes>& messages)
     return sink.Blocks;
 }
 
-struct Receiver {
-    explicit Receiver(Demodulator which, int rate = 48000)
-    {
-        chain.Start(rate, which);
-    }
-    size_t Decode(const Bytes& samples, size_t blockSize = 8192)
-    {
-        for (size_t pos = 0; pos < samples.size(); pos += blockSize)
-            chain.ProcessBlock(std::span(samples).subspan(pos, std::min(blockSize, samples.size() - pos)));
-        chain.Finish();
-        return sink.Blocks.size();
-    }
-    RecordingView view;
-    RecordingSink sink;
-    RecordingMessages messages;
-    ReceiveCounters counters{view};
-    SentenceEncoder encoder{counters, sink};
-    BrinecoreLibrary library;
-    ReceiveChain chain{counters, view, encoder, messages, library};
+struct Receiver : ChainRig {
+    explicit Receiver(Demodulator which, int rate = 48000) { chain.Start(rate, which); }
 };
 
 // Distinct position reports: their sentences tell what came through.

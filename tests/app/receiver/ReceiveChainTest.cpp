@@ -2,7 +2,7 @@
 #include "SentenceEncoder.h"
 
 #include "AisPayload.h"
-#include "Recorders.h"
+#include "ChainRig.h"
 #include "SignalGenerator.h"
 
 #include <gtest/gtest.h>
@@ -14,15 +14,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct Chain {
-    RecordingView view;
-    RecordingSink sink;
-    RecordingMessages messages;
-    ReceiveCounters counters{view};
-    SentenceEncoder encoder{counters, sink};
-    BrinecoreLibrary library;
-    ReceiveChain chain{counters, view, encoder, messages, library};
-};
+using Chain = ChainRig;
 
 void AddBlock(Bytes& out, const Bytes& content)
 {
@@ -126,8 +118,7 @@ TEST(ReceiveChain, BothPathsDecodeAndShowTheLevel)
         Chain c;
         c.chain.Start(48000, useLibrary, 0);
         ASSERT_EQ(c.chain.UsingLibrary(), useLibrary) << (c.messages.Shown.empty() ? "" : c.messages.Shown[0].text);
-        for (size_t pos = 0; pos < samples.size(); pos += 8192)
-            c.chain.ProcessBlock(std::span(samples).subspan(pos, std::min<size_t>(8192, samples.size() - pos)));
+        c.Decode(samples);
         EXPECT_EQ(c.sink.All(), "!AIVDM,1,1,,,13mn4I0P000HEd>RSk<8Vgv406bh,0*0D\r\n");
         EXPECT_EQ(c.counters.PreSyncCount, useLibrary ? 0 : 1);
         ASSERT_FALSE(c.view.Levels.empty());
