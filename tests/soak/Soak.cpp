@@ -5,7 +5,7 @@
 // decoder's resident memory is read after the first hour and at the end and
 // must not grow.
 //
-//   kelvane-soak [--hours H] [--builtin] [--decoder PATH]
+//   kelvane-soak [--hours H] [--demod library|builtin|burst] [--decoder PATH]
 #include "AisPayload.h"
 #include "SignalGenerator.h"
 
@@ -76,18 +76,21 @@ bool WriteAll(int fd, const void* data, size_t size)
 int main(int argc, char** argv)
 {
     double hours = 24;
-    bool builtin = false;
+    std::string demod = "library";
     std::string decoder = KELVANE_DECODE;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--hours" && i + 1 < argc)
             hours = std::atof(argv[++i]);
+        else if (arg == "--demod" && i + 1 < argc)
+            demod = argv[++i];
         else if (arg == "--builtin")
-            builtin = true;
+            demod = "builtin";
         else if (arg == "--decoder" && i + 1 < argc)
             decoder = argv[++i];
         else {
-            std::fprintf(stderr, "usage: kelvane-soak [--hours H] [--builtin] [--decoder PATH]\n");
+            std::fprintf(stderr, "usage: kelvane-soak [--hours H] [--demod library|builtin|burst] "
+                                 "[--decoder PATH]\n");
             return 2;
         }
     }
@@ -105,10 +108,8 @@ int main(int argc, char** argv)
         dup2(null, 2);
         close(toDecoder[1]);
         close(fromDecoder[0]);
-        if (builtin)
-            execl(decoder.c_str(), decoder.c_str(), "--builtin", "-", static_cast<char*>(nullptr));
-        else
-            execl(decoder.c_str(), decoder.c_str(), "-", static_cast<char*>(nullptr));
+        execl(decoder.c_str(), decoder.c_str(), "--demod", demod.c_str(), "-",
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     close(toDecoder[0]);
@@ -215,7 +216,7 @@ int main(int argc, char** argv)
         doubled += seen[m] > 1 ? 1 : 0;
     }
     std::printf("kelvane-soak: %.1f h of audio at %d Hz through %s, %s path, in %.0f s\n", done / 3600,
-                Rate, decoder.c_str(), builtin ? "built-in" : "library", elapsed.count());
+                Rate, decoder.c_str(), demod.c_str(), elapsed.count());
     std::printf("  %u messages sent, %zu received: %zu missing, %zu twice, %zu unknown%s\n", sent,
                 received.size(), missing, doubled, strangers, malformed ? ", malformed lines" : "");
     if (firstHourKb > 0)
