@@ -352,11 +352,14 @@ bool BurstDecoder::Try(const SignalView& signal, const BurstCandidate& candidate
     return false;
 }
 
-BurstResult BurstDecoder::Decode(const SignalView& wide, const SignalView& narrow,
+BurstResult BurstDecoder::Decode(const SignalView& wide, const std::function<SignalView()>& narrow,
                                  const BurstCandidate& candidate, bool repair) const
 {
     BurstResult result;
-    for (const SignalView* signal : {&wide, &narrow}) {
+    SignalView narrowSignal;
+    for (const SignalView* signal : std::array<const SignalView*, 2>{&wide, &narrowSignal}) {
+        if (signal == &narrowSignal)
+            narrowSignal = narrow();
         for (double timing : {0.0, -0.15, 0.15})
             if (Try(*signal, candidate, timing, false, result))
                 return result;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -50,7 +51,8 @@ public:
     // Tries the BT 0.5 signal, then the BT 0.35 one; each at the found
     // timing and a sixth of a bit either side, with the starting table of
     // expected levels and one measured on the frame, then the repair.
-    BurstResult Decode(const SignalView& wide, const SignalView& narrow,
+    // The narrow signal is asked for only when the wide one fails.
+    BurstResult Decode(const SignalView& wide, const std::function<SignalView()>& narrow,
                        const BurstCandidate& candidate, bool repair) const;
 
     // Levels the decoder reads after the first data bit: enough for the

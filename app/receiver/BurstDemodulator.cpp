@@ -79,9 +79,10 @@ void BurstDemodulator::Start(int32_t sampleRate)
     FilteredBase = 0;
     InputCount = 0;
     Wide.clear();
-    Narrow.clear();
     NextBit = 0;
     Streams = {};
+    WindowSum = {};
+    WindowSquares = {};
     Bests = {};
     Pending.clear();
     BusyUntil = -1;
@@ -96,8 +97,10 @@ void BurstDemodulator::ProcessBlock(std::span<const uint8_t> samples)
     for (const uint8_t s : samples) {
         peak = std::max(peak, static_cast<int>(s));
         Dc += DcAlpha * (static_cast<float>(s) - Dc);
-        Filter(static_cast<float>(s) - Dc);
+        Input.push_back(static_cast<float>(s) - Dc);
     }
+    InputCount += static_cast<int64_t>(samples.size());
+    FilterNewSamples();
     Search();
     DecodeReady(false);
     Trim();
@@ -105,22 +108,42 @@ void BurstDemodulator::ProcessBlock(std::span<const uint8_t> samples)
         View.SetLevel(peak);
 }
 
-void BurstDemodulator::Filter(float input)
+void BurstDemodulator::FilterNewSamples()
 {
-    Input.push_back(input);
-    // The sample Half back now has its whole window: filter it.
-    const int64_t centre = InputCount++ - Half;
-    if (centre < 0)
-        return;
-    const float* x = Input.data() + (centre - Half - InputBase);
-    float wide = 0;
-    float narrow = 0;
-    for (size_t i = 0; i < WideTaps.size(); ++i) {
-        wide += WideTaps[i] * x[i];
-        narrow += NarrowTaps[i] * x[i];
+    // Every sample whose window of input is complete, eight at a time side by
+    // side, so that the compiler keeps them in vector registers.
+    const int64_t firstCentre = FilteredBase + static_cast<int64_t>(Wide.size());
+    const int64_t lastCentre = InputCount - 1 - Half;
+    const size_t taps = WideTaps.size();
+    for (int64_t centre = firstCentre; centre <= lastCentre; centre += 8) {
+        const float* x = Input.data() + (centre - Half - InputBase);
+        std::array<float, 8> sum{};
+        for (size_t j = 0; j < taps; ++j)
+            for (size_t lane = 0; lane < 8; ++lane)
+                sum[lane] += WideTaps[j] * x[j + lane];
+        const auto count = static_cast<size_t>(std::min<int64_t>(8, lastCentre - centre + 1));
+        Wide.insert(Wide.end(), sum.begin(), sum.begin() + static_cast<long>(count));
     }
-    Wide.push_back(wide);
-    Narrow.push_back(narrow);
+}
+
+SignalView BurstDemodulator::NarrowAround(const BurstCandidate& candidate)
+{
+    // From the preamble to the longest frame's end, where input exists.
+    const int64_t lastCentre = InputCount - 1 - Half;
+    const int64_t from = std::max(static_cast<int64_t>(candidate.T0 - (PatternLevels + 4) * T),
+                                  InputBase + Half);
+    const int64_t to = std::min(static_cast<int64_t>(candidate.T0 + (BurstDecoder::MaxLevels + 4) * T),
+                                lastCentre);
+    Narrow.clear();
+    NarrowFirst = from;
+    for (int64_t centre = from; centre <= to; ++centre) {
+        const float* x = Input.data() + (centre - Half - InputBase);
+        float sum = 0;
+        for (size_t j = 0; j < NarrowTaps.size(); ++j)
+            sum += NarrowTaps[j] * x[j];
+        Narrow.push_back(sum);
+    }
+    return {Narrow.data(), NarrowFirst, static_cast<int64_t>(Narrow.size())};
 }
 
 double BurstDemodulator::LastReadable() const
@@ -153,26 +176,44 @@ void BurstDemodulator::Search()
         }
         BitBest& best = Bests[static_cast<size_t>(NextBit % 16)];
         best = BitBest{};
+        const std::array<float, 8>& newest = Streams[slot + 32];
+        const std::array<float, 8>& oldest = Streams[slot + 32 - 20];  // leaves the window
+        if (NextBit % 256 == 0) {
+            WindowSum = {};
+            WindowSquares = {};
+            for (size_t i = 0; i < 20; ++i) {
+                for (size_t lane = 0; lane < 8; ++lane) {
+                    const double v = Streams[slot + 32 - 19 + i][lane];
+                    WindowSum[lane] += v;
+                    WindowSquares[lane] += v * v;
+                }
+            }
+        } else {
+            for (size_t lane = 0; lane < 8; ++lane) {
+                const double in = newest[lane];
+                const double out = NextBit >= 20 ? oldest[lane] : 0.0f;
+                WindowSum[lane] += in - out;
+                WindowSquares[lane] += in * in - out * out;
+            }
+        }
         if (NextBit >= 19) {
             // Pearson correlation of each phase's last 20 values with each
-            // pattern, the phases side by side in the lanes.
-            std::array<float, 8> sum{}, squares{}, dotA{}, dotB{};
+            // (zero-mean) pattern, the phases side by side in the lanes.
+            std::array<float, 8> dotA{}, dotB{};
             for (size_t i = 0; i < 20; ++i) {
                 const std::array<float, 8>& values = Streams[slot + 32 - 19 + i];
                 const float a = patterns[0][i];
                 const float b = patterns[1][i];
                 for (size_t lane = 0; lane < 8; ++lane) {
-                    const float v = values[lane];
-                    sum[lane] += v;
-                    squares[lane] += v * v;
-                    dotA[lane] += v * a;
-                    dotB[lane] += v * b;
+                    dotA[lane] += values[lane] * a;
+                    dotB[lane] += values[lane] * b;
                 }
             }
             for (int p = 0; p < 5; ++p) {
                 const auto lane = static_cast<size_t>(p);
-                const float inverseSpread =
-                    1.0f / std::sqrt(std::max(squares[lane] - sum[lane] * sum[lane] / 20, 1e-12f));
+                const double variance =
+                    WindowSquares[lane] - WindowSum[lane] * WindowSum[lane] / 20;
+                const float inverseSpread = static_cast<float>(1.0 / std::sqrt(std::max(variance, 1e-12)));
                 const std::array<float, 2> rho = {dotA[lane] * inverseSpread, dotB[lane] * inverseSpread};
                 best.Phases[lane].Rho = rho;
                 for (int v = 0; v < 2; ++v) {
@@ -249,9 +290,9 @@ void BurstDemodulator::Decode(const BurstCandidate& candidate)
         return;  // inside a frame already decoded
     Counters.AddPreSync();
     const SignalView wide{Wide.data(), FilteredBase, static_cast<int64_t>(Wide.size())};
-    const SignalView narrow{Narrow.data(), FilteredBase, static_cast<int64_t>(Narrow.size())};
     const BurstDecoder decoder(T);
-    const BurstResult result = decoder.Decode(wide, narrow, candidate, Repair);
+    const BurstResult result =
+        decoder.Decode(wide, [&] { return NarrowAround(candidate); }, candidate, Repair);
     FcsEvaluations += result.FcsEvaluations;
     if (!result.FrameChecked)
         return;
@@ -295,7 +336,6 @@ void BurstDemodulator::Trim()
         return;
     Input.erase(Input.begin(), Input.begin() + drop);
     Wide.erase(Wide.begin(), Wide.begin() + drop);
-    Narrow.erase(Narrow.begin(), Narrow.begin() + drop);
     InputBase += drop;
     FilteredBase += drop;
 }

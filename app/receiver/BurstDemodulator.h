@@ -52,7 +52,8 @@ private:
         std::array<PhasePoint, 5> Phases{};
     };
 
-    void Filter(float input);
+    void FilterNewSamples();
+    SignalView NarrowAround(const BurstCandidate& candidate);
     void Search();
     void ConsiderCandidate(int64_t k);
     void DecodeReady(bool flushing);
@@ -74,14 +75,16 @@ private:
     int Half = 0;                   // the longer filter's half length
 
     // Histories: the DC-free input (Input[i] is sample InputBase + i) and the
-    // two filtered signals (Wide[i] and Narrow[i] are sample FilteredBase + i,
-    // the filters' delay taken out).
+    // BT 0.5 signal (Wide[i] is sample FilteredBase + i, the filter's delay
+    // taken out). The BT 0.35 signal is made only around a burst that the
+    // wide one did not decode.
     int64_t InputBase = 0;
     int64_t FilteredBase = 0;
     int64_t InputCount = 0;
     std::vector<float> Input;
     std::vector<float> Wide;
     std::vector<float> Narrow;
+    int64_t NarrowFirst = 0;
 
     // The search: bit k of phase p lies at (k + p / 5) bits.
     int64_t NextBit = 0;
@@ -89,6 +92,11 @@ private:
     // phases are correlated at once; each bit written twice (at i and i + 32)
     // so that the last 20 always lie side by side.
     std::array<std::array<float, 8>, 64> Streams{};
+    // Each phase's sum and sum of squares over its last 20 values, kept
+    // running (and summed afresh now and then, so that rounding cannot
+    // gather).
+    std::array<double, 8> WindowSum{};
+    std::array<double, 8> WindowSquares{};
     std::array<BitBest, 16> Bests{};
 
     std::deque<BurstCandidate> Pending;
