@@ -90,7 +90,7 @@ int main(int argc, char** argv)
         for (int i = 0; i < perStep; ++i) {
             std::vector<uint8_t> bits(168);
             for (size_t b = 0; b < bits.size(); ++b)
-                bits[b] = b < 6 ? ((1 >> (5 - b)) & 1) : static_cast<uint8_t>(random() & 1);
+                bits[b] = static_cast<uint8_t>(b < 6 ? (1 >> (5 - b)) & 1 : random() & 1);
             gen.AddSilence(0.05);
             gen.AddTransmission(test::PackBits(bits), {.trainingStartsWithOne = (i & 1) != 0});
         }

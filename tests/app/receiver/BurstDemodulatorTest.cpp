@@ -38,7 +38,7 @@ std::vector<Bytes> Reports(int count, uint32_t seed)
     for (int i = 0; i < count; ++i) {
         std::vector<uint8_t> bits(168);
         for (size_t b = 0; b < bits.size(); ++b)
-            bits[b] = b < 6 ? ((1 >> (5 - b)) & 1) : static_cast<uint8_t>(random() & 1);
+            bits[b] = static_cast<uint8_t>(b < 6 ? (1 >> (5 - b)) & 1 : random() & 1);
         reports.push_back(PackBits(bits));
     }
     return reports;
