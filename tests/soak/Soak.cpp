@@ -222,7 +222,13 @@ int main(int argc, char** argv)
     if (firstHourKb > 0)
         std::printf("  decoder resident memory: %ld kB after %.2f h, %ld kB at the end\n",
                     firstHourKb, firstMark / 3600, lastKb);
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer holds freed memory back, so resident memory grows in
+    // its build whatever the program does; there delivery is what is checked.
+    const bool memoryFlat = true;
+#else
     const bool memoryFlat = firstHourKb < 0 || lastKb - firstHourKb < 1024;
+#endif
     const bool exact = ok && missing == 0 && doubled == 0 && strangers == 0 && !malformed;
     const bool exited = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (!exact || !memoryFlat || !exited) {
