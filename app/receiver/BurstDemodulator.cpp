@@ -110,19 +110,26 @@ void BurstDemodulator::ProcessBlock(std::span<const uint8_t> samples)
 
 void BurstDemodulator::FilterNewSamples()
 {
-    // Every sample whose window of input is complete, eight at a time side by
-    // side, so that the compiler keeps them in vector registers.
-    const int64_t firstCentre = FilteredBase + static_cast<int64_t>(Wide.size());
+    // Every sample whose window of input is complete: eight at a time side by
+    // side, so that the compiler keeps them in vector registers, then the
+    // rest one by one (a batch must not read input that has not come yet).
+    int64_t centre = FilteredBase + static_cast<int64_t>(Wide.size());
     const int64_t lastCentre = InputCount - 1 - Half;
     const size_t taps = WideTaps.size();
-    for (int64_t centre = firstCentre; centre <= lastCentre; centre += 8) {
+    for (; centre + 7 <= lastCentre; centre += 8) {
         const float* x = Input.data() + (centre - Half - InputBase);
         std::array<float, 8> sum{};
         for (size_t j = 0; j < taps; ++j)
             for (size_t lane = 0; lane < 8; ++lane)
                 sum[lane] += WideTaps[j] * x[j + lane];
-        const auto count = static_cast<size_t>(std::min<int64_t>(8, lastCentre - centre + 1));
-        Wide.insert(Wide.end(), sum.begin(), sum.begin() + static_cast<long>(count));
+        Wide.insert(Wide.end(), sum.begin(), sum.end());
+    }
+    for (; centre <= lastCentre; ++centre) {
+        const float* x = Input.data() + (centre - Half - InputBase);
+        float sum = 0;
+        for (size_t j = 0; j < taps; ++j)
+            sum += WideTaps[j] * x[j];
+        Wide.push_back(sum);
     }
 }
 
