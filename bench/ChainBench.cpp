@@ -1,6 +1,7 @@
 // Whole receive chain throughput, samples to sentences, on the three paths:
 // the Brinecore library (loaded by name, as the program does), the built-in
 // demodulator and the burst demodulator.
+#include "BenchSeams.h"
 #include "BrinecoreLibrary.h"
 #include "MessageBoxes.h"
 #include "ReceiveChain.h"
@@ -17,21 +18,8 @@
 
 namespace {
 
-class NullView : public kelvane::ReceiverView {
-public:
-    void SetCaption(kelvane::CounterLabel, const std::string&) override {}
-    void SetLevel(int) override {}
-    bool IsHidden() const override { return false; }
-    void SetTrayTip(const std::string&) override {}
-};
-
-class PrintedMessages : public kelvane::MessageBoxes {
-public:
-    void Show(const std::string& text, kelvane::MessageIcon, const std::string&) override
-    {
-        std::printf("message: %s\n", text.c_str());
-    }
-};
+using kelvane::bench::NullView;
+using kelvane::bench::PrintedMessages;
 
 class ByteCounter : public kelvane::SentenceSink {
 public:

@@ -2,6 +2,7 @@
 // transmissions of real messages, at rising noise, and on pure noise for
 // false messages.
 //   sweep_bench [MESSAGES_PER_STEP] [NOISE_SECONDS]
+#include "BenchSeams.h"
 #include "BrinecoreLibrary.h"
 #include "MessageBoxes.h"
 #include "ReceiveChain.h"
@@ -24,18 +25,8 @@ namespace {
 
 using namespace kelvane;
 
-class NullView : public ReceiverView {
-public:
-    void SetCaption(CounterLabel, const std::string&) override {}
-    void SetLevel(int) override {}
-    bool IsHidden() const override { return false; }
-    void SetTrayTip(const std::string&) override {}
-};
-
-class NoMessages : public MessageBoxes {
-public:
-    void Show(const std::string&, MessageIcon, const std::string&) override {}
-};
+using bench::NullView;
+using bench::PrintedMessages;
 
 class Collect : public SentenceSink {
 public:
@@ -52,7 +43,7 @@ struct Outcome {
 Outcome Decode(const std::vector<uint8_t>& samples, int rate, Demodulator which)
 {
     NullView view;
-    NoMessages messages;
+    PrintedMessages messages;
     Collect sink;
     ReceiveCounters counters(view);
     SentenceEncoder encoder(counters, sink);
