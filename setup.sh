@@ -16,6 +16,9 @@ packages=(
   # conversion, an independent AIS decoder, a display server
   pulseaudio pulseaudio-utils libasound2-plugins socat sox gpsd-clients
   xvfb xauth
+  # a real desktop for the tray test: window manager, tray host, clicks,
+  # window listing and grabbing what a window shows
+  openbox trayer xdotool x11-utils imagemagick
 )
 
 missing=()

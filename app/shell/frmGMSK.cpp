@@ -29,6 +29,12 @@
 #include <sys/resource.h>
 #endif
 
+// The icon lives in a resource compiled into this static library; nothing in
+// a program refers to the resource's initialiser, so the linker would leave it
+// out and every icon would be empty. Registering it here, where the window is
+// built, keeps it in every program that has the window.
+static void RegisterShellResources() { Q_INIT_RESOURCE(shell); }
+
 namespace kelvane {
 
 namespace {
@@ -72,6 +78,7 @@ frmGMSK::~frmGMSK() = default;
 
 void frmGMSK::BuildControls()
 {
+    RegisterShellResources();
     setWindowTitle(AppName);
     setWindowIcon(QIcon(":/kelvane.png"));
     setFixedSize(6990 / 15, 5685 / 15);

@@ -526,6 +526,9 @@ TEST_F(Window, MinimisingHidesIntoTheTrayOnlyWhereThereIsOne)
 {
     frmGMSK& w = Make();
     w.Form_Load();
+    // The program's icon, drawn, on the window and in the tray.
+    for (const QIcon& icon : {w.windowIcon(), w.Tray->icon()})
+        EXPECT_FALSE(icon.pixmap(22).toImage().isNull());
     w.showMinimized();
     QApplication::processEvents();
     EXPECT_TRUE(w.isVisible()) << "without a tray the window stays reachable";
