@@ -11,6 +11,7 @@
 #include "SentenceEncoder.h"
 
 #include "AisPayload.h"
+#include "ChainRig.h"
 #include "SignalGenerator.h"
 
 #include <chrono>
@@ -51,13 +52,12 @@ Outcome Decode(const std::vector<uint8_t>& samples, int rate, Demodulator which)
     ReceiveChain chain(counters, view, encoder, messages, library);
     const auto start = std::chrono::steady_clock::now();
     chain.Start(rate, which);
-    for (size_t pos = 0; pos < samples.size(); pos += 8192)
-        chain.ProcessBlock(std::span(samples).subspan(pos, std::min<size_t>(8192, samples.size() - pos)));
-    chain.Finish();
+    test::MemorySource source(samples, chain.Format(), 8192);
+    FeedBlocks(source, chain);
     Outcome outcome;
     outcome.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     outcome.Blocks = sink.Blocks;
-    outcome.FrameChecks = chain.Burst.FcsEvaluations;
+    outcome.FrameChecks = chain.FrameChecks();
     return outcome;
 }
 

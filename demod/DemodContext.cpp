@@ -142,7 +142,7 @@ void DemodContext::Initialise(const uint8_t* samples, int32_t sampleCount, int32
     // A new stream never continues an earlier stream's trace file.
     CloseTrace();
     if (TraceOn) {
-        TraceFile = OpenTraceFile();
+        TraceFile = OpenTraceFile(TraceFileName);
         if (TraceFile != nullptr)
             std::fputs("init reached\n", TraceFile);
         SampleCounter = 0;

@@ -15,7 +15,9 @@ inline constexpr int32_t MaxFrameLength = 126;
 
 class DemodContext {
 public:
-    DemodContext() = default;
+    // traceFileName names the trace file in its folder; a program running
+    // several instances gives each its own.
+    explicit DemodContext(const char* traceFileName = "debug.txt") : TraceFileName(traceFileName) {}
     ~DemodContext();
     DemodContext(const DemodContext&) = delete;
     DemodContext& operator=(const DemodContext&) = delete;
@@ -53,6 +55,8 @@ private:
     void EndText();
 
     void CloseTrace();
+
+    const char* TraceFileName;
 
     // Persistent demodulator state, zero at load.
     bool Initialised = false;

@@ -8,10 +8,10 @@ namespace brinecore {
 
 namespace {
 
-std::filesystem::path TraceFilePath()
+std::filesystem::path TraceFolder()
 {
 #if defined(_WIN32)
-    return std::filesystem::path("e:\\Scanner\\Kelvane\\debug.txt");
+    return std::filesystem::path("e:\\Scanner\\Kelvane");
 #else
     // XDG base directories: a relative XDG_STATE_HOME is to be ignored.
     std::filesystem::path base;
@@ -22,17 +22,18 @@ std::filesystem::path TraceFilePath()
     } else {
         return {};
     }
-    return base / "Kelvane" / "debug.txt";
+    return base / "Kelvane";
 #endif
 }
 
 }  // namespace
 
-std::FILE* OpenTraceFile()
+std::FILE* OpenTraceFile(const char* fileName)
 {
-    const std::filesystem::path path = TraceFilePath();
-    if (path.empty())
+    const std::filesystem::path folder = TraceFolder();
+    if (folder.empty())
         return nullptr;
+    const std::filesystem::path path = folder / fileName;
     std::error_code error;
     std::filesystem::create_directories(path.parent_path(), error);
     std::filesystem::remove(path, error);

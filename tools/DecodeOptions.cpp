@@ -7,20 +7,28 @@ namespace kelvane {
 const char* const DecodeUsage =
     "usage: kelvane-decode [--demod library|builtin|burst] [--no-repair] [--trace] [--quiet]\n"
     "                      [--log PATH]\n"
-    "                      [--serial PORT[,SETTINGS]] [--udp HOST:PORT,...]\n"
-    "                      FILE.wav | --device N [--rate 44100|48000]\n"
+    "                      [--serial PORT[,SETTINGS]] [--udp HOST:PORT,...] [--swap-channels]\n"
+    "                      FILE.wav | --device N [--rate 44100|48000] [--stereo]\n"
+    "                                            [--record FILE.wav]\n"
     "       kelvane-decode --list-devices\n";
 
 const char* const DecodeHelp =
     "usage: kelvane-decode [OPTIONS] FILE.wav\n"
-    "       kelvane-decode [OPTIONS] --device N [--rate 44100|48000]\n"
+    "       kelvane-decode [OPTIONS] --device N [--rate 44100|48000] [--stereo]\n"
     "       kelvane-decode --list-devices\n"
     "\n"
     "Decodes AIS messages from a recording of a VHF receiver's discriminator\n"
-    "output (8-bit unsigned mono WAV, any sample rate; FILE \"-\" reads the WAV\n"
-    "from standard input), or live from a sound card's input, and writes their\n"
-    "!AIVDM sentences to standard output, each ending CR LF, exactly as the\n"
-    "program's log file holds them.\n"
+    "output (a PCM WAV file, 8-bit unsigned or 16-bit signed, mono or stereo,\n"
+    "any sample rate; FILE \"-\" reads the WAV from standard input), or live\n"
+    "from a sound card's input, and writes their !AIVDM sentences to standard\n"
+    "output, each ending CR LF, exactly as the program's log file holds them.\n"
+    "\n"
+    "Two receivers: AIS has two radio channels, A (161.975 MHz) and B\n"
+    "(162.025 MHz). With one receiver on each, wired to the left and right\n"
+    "inputs of a stereo sound card, each side is decoded on its own and every\n"
+    "sentence carries its channel's letter: left A, right B. A stereo file is\n"
+    "decoded the same way; a mono one leaves the channel field empty.\n"
+    "  --swap-channels      left is B and right is A\n"
     "\n"
     "Live input:\n"
     "  --list-devices       list the input devices, one a line: the number that\n"
@@ -29,6 +37,10 @@ const char* const DecodeHelp =
     "                       (Ctrl-C or SIGTERM: the outputs are flushed and\n"
     "                       closed and the counters printed)\n"
     "  --rate R             the sampling rate, 44100 or 48000 (default 48000)\n"
+    "  --stereo             record both inputs of the device: two receivers\n"
+    "  --record FILE.wav    also write the audio as received (16-bit where the\n"
+    "                       device gives it), to replay the same air later with\n"
+    "                       other settings\n"
     "\n"
     "Demodulator:\n"
     "  --demod NAME         library: the Brinecore library (the default);\n"
@@ -58,9 +70,9 @@ const char* const DecodeHelp =
     "window's message and left out; the others go on.\n"
     "\n"
     "At the end the counters (Syncs, Valid, Errors, PreSyncs and the message\n"
-    "types) and the speed as \"x real time\" go to standard error; with the burst\n"
-    "demodulator also its frame checks, each a 1 in 65536 chance of a false\n"
-    "message.\n"
+    "types; with two channels the valid frames of each) and the speed as\n"
+    "\"x real time\" go to standard error; with the burst demodulator also its\n"
+    "frame checks, each a 1 in 65536 chance of a false message.\n"
     "\n"
     "Exit status: 0 when the file was read to its end or live decoding was\n"
     "stopped, 1 when the file could not be read (the message names the file)\n"
@@ -121,6 +133,14 @@ std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptio
                 return "--udp needs a list of destinations";
             options.UdpList = value;
             options.UseUdp = true;
+        } else if (arg == "--stereo") {
+            options.Stereo = true;
+        } else if (arg == "--swap-channels") {
+            options.SwapChannels = true;
+        } else if (arg == "--record") {
+            if (!takeValue() || value.empty())
+                return "--record needs a file path";
+            options.RecordPath = value;
         } else if (arg == "--list-devices") {
             options.ListDevices = true;
         } else if (arg == "--device" || arg == "--rate") {
@@ -159,6 +179,9 @@ std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptio
         return "give a file or a device, not both";
     if (!haveFile && options.Device < 0)
         return "no file given";
+    if (options.Device < 0 && (options.Stereo || !options.RecordPath.empty()))
+        return options.Stereo ? "--stereo is for live input: a file's own channels decide"
+                              : "--record is for live input (--device)";
     return {};
 }
 

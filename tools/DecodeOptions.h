@@ -23,6 +23,9 @@ struct DecodeOptions {
     bool ListDevices = false;    // --list-devices
     int Device = -1;             // --device N: live from that input device
     int Rate = 48000;            // --rate 44100|48000
+    bool Stereo = false;         // --stereo: two receivers on the device's two inputs
+    bool SwapChannels = false;   // --swap-channels: left is B, right is A
+    std::string RecordPath;      // --record FILE.wav: the live audio as received
 };
 
 // Fills options from the arguments; returns "" or what is wrong with them.

@@ -1,7 +1,8 @@
-// kelvane-decode: AIS sentences from a recording, without a window. Runs a
-// WAV file through the same receive chain as the program, in blocks of 8192
-// samples, and writes every message's sentences to standard output exactly
-// as the log file would hold them, and to the outputs asked for.
+// kelvane-decode: AIS sentences from a recording or a sound card, without a
+// window. Runs the audio through the same receive chain and the same loops
+// as the program, in blocks of 8192 frames, and writes every message's
+// sentences to standard output exactly as the log file would hold them, and
+// to the outputs asked for.
 #include "BrinecoreLibrary.h"
 #include "Capture.h"
 #include "ConsoleSeams.h"
@@ -11,7 +12,8 @@
 #include "ReceiveChain.h"
 #include "ReceiveCounters.h"
 #include "SentenceEncoder.h"
-#include "WavReader.h"
+#include "Replay.h"
+#include "WavWriter.h"
 #include "WaveIn.h"
 
 #include <QCoreApplication>
@@ -23,29 +25,31 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
 
 std::atomic<bool> StopRequested{false};
+bool RecordingFailed = false;
 
 extern "C" void RequestStop(int) { StopRequested = true; }
 
-void PrintCounters(const kelvane::ReceiveCounters& c)
+void PrintCounters(const kelvane::ReceiveCounters& c, int32_t channels)
 {
     std::fprintf(stderr,
                  "Syncs: %d\nValid: %d\nErrors: %d\nPreSyncs: %d\n"
                  "1, 2, 3: %d\n5: %d\n18, 19: %d\n24: %d\nOther: %d\n",
                  c.SyncCount, c.ValidCount, c.ErrorCount, c.PreSyncCount, c.MsgCount123,
                  c.MsgCount5, c.MsgCount1819, c.MsgCount24, c.MsgCountOther);
+    if (channels == 2)
+        std::fprintf(stderr, "Valid A: %d\nValid B: %d\n", c.ValidCountA, c.ValidCountB);
 }
 
-void PrintSummary(const kelvane::ReceiveCounters& c, double audioSeconds, double elapsed)
+void PrintFrameChecks(const kelvane::ReceiveChain& chain)
 {
-    PrintCounters(c);
-    const double speed = elapsed > 0 ? audioSeconds / elapsed : 0;
-    std::fprintf(stderr, "%.2f s of audio in %.3f s: %.0f \xC3\x97 real time\n", audioSeconds,
-                 elapsed, speed);
+    if (chain.ActiveDemodulator() == kelvane::Demodulator::Burst)
+        std::fprintf(stderr, "Frame checks: %lld\n", static_cast<long long>(chain.FrameChecks()));
 }
 
 }  // namespace
@@ -76,16 +80,6 @@ int main(int argc, char** argv)
     // Qt takes the user's locale; numbers printed here keep a decimal point.
     std::setlocale(LC_NUMERIC, "C");
 
-    const bool live = options.Device >= 0;
-    WavReader reader;
-    if (!live) {
-        const std::string openProblem = reader.Open(options.File);
-        if (!openProblem.empty()) {
-            std::fprintf(stderr, "%s - %s\n", options.File.c_str(), openProblem.c_str());
-            return 1;
-        }
-    }
-
     ConsoleView view;
     ConsoleMessages messages;
     ConsoleOutputOptions outputOptions(options);
@@ -100,24 +94,40 @@ int main(int argc, char** argv)
     chain.TraceText = [](std::string_view text) {
         std::fwrite(text.data(), 1, text.size(), stderr);
     };
+    chain.SwapChannels = options.SwapChannels;
+    chain.BurstRepair = options.Repair;
 
     const Demodulator demodulator = options.Demod == "burst"     ? Demodulator::Burst
                                     : options.Demod == "builtin" ? Demodulator::Builtin
                                                                  : Demodulator::Library;
-    chain.Burst.Repair = options.Repair;
-    outputs.OpenOutputs();
-    if (live) {
+    const int32_t traceFlag = options.Trace ? 1 : 0;
+    if (options.Device >= 0) {
         // The window's monitoring loop: every 250 ms, an overrun when the
         // whole ring waits, then the filled buffers in ring order.
+        outputs.OpenOutputs();
         PortAudioWaveIn layer;
         Capture capture(layer, messages);
         int32_t rate = options.Rate;
-        if (!capture.OpenWaveIn(rate, options.Device)) {
+        if (!capture.OpenWaveIn(rate, options.Device, options.Stereo ? 2 : 1)) {
             outputs.CloseOutputs();
             messages.Show("Start Monitoring Failed!", MessageIcon::None, "");
             return 1;
         }
-        chain.Start(rate, demodulator, options.Trace ? 1 : 0);
+        WavWriter recording;
+        if (!options.RecordPath.empty()) {
+            const std::string problem = recording.Open(options.RecordPath, capture.CaptureFormat());
+            if (!problem.empty()) {
+                capture.CloseWaveIn();
+                outputs.CloseOutputs();
+                messages.Show(problem, MessageIcon::None, "");
+                return 1;
+            }
+            capture.BufferTap = [&](std::span<const uint8_t> samples) {
+                if (!recording.Write(samples) && !std::exchange(RecordingFailed, true))
+                    messages.Show(recording.Problem(), MessageIcon::None, "");
+            };
+        }
+        chain.Start(capture.CaptureFormat(), demodulator, traceFlag);
         std::signal(SIGINT, RequestStop);
         std::signal(SIGTERM, RequestStop);
         const auto start = std::chrono::steady_clock::now();
@@ -126,45 +136,39 @@ int main(int argc, char** argv)
             tick += std::chrono::milliseconds(250);
             while (!StopRequested && std::chrono::steady_clock::now() < tick)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (capture.FilledBuffers() >= Capture::RingSize)
-                counters.AddOverrun();
-            if (capture.FilledBuffers() > 0)
-                capture.DispatchFilledBuffers(chain, [] { QCoreApplication::processEvents(); });
+            CaptureTick(capture, chain, [] { QCoreApplication::processEvents(); });
         }
         capture.CloseWaveIn();
         chain.Finish();
         outputs.CloseOutputs();
-        PrintCounters(counters);
-        if (demodulator == Demodulator::Burst)
-            std::fprintf(stderr, "Frame checks: %lld\n", static_cast<long long>(chain.Burst.FcsEvaluations));
+        int status = 0;
+        if (const std::string problem = recording.Close(); !problem.empty() && !RecordingFailed) {
+            messages.Show(problem, MessageIcon::None, "");
+            status = 1;
+        }
+        PrintCounters(counters, capture.CaptureFormat().Channels);
+        PrintFrameChecks(chain);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         std::fprintf(stderr, "Overruns: %d\n%.1f s live from device %d at %d Hz\n",
                      counters.OverrunCount, elapsed.count(), options.Device, rate);
-        return 0;
+        return status;
     }
 
-    chain.Start(reader.SampleRate(), demodulator, options.Trace ? 1 : 0);
-    std::vector<uint8_t> block(WavReader::BlockSize);
-    int64_t samples = 0;
-    int status = 0;
     const auto start = std::chrono::steady_clock::now();
-    for (;;) {
-        const int32_t n = reader.Read(block.data());
-        if (n < 0) {
-            std::fprintf(stderr, "%s - %s\n", options.File.c_str(), reader.ReadError().c_str());
-            status = 1;
-            break;
-        }
-        if (n == 0)
-            break;
-        chain.ProcessBlock(std::span(block).first(static_cast<size_t>(n)));
-        samples += n;
-    }
-    chain.Finish();
+    const ReplayOutcome replay = ReplayWavFile(options.File, true, chain, demodulator, traceFlag,
+                                               {.Opened = [&] { outputs.OpenOutputs(); }, .BetweenBlocks = {}});
+    if (!replay.Problem.empty())
+        std::fprintf(stderr, "%s - %s\n", options.File.c_str(), replay.Problem.c_str());
+    if (!replay.HeaderRead)
+        return 1;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     outputs.CloseOutputs();
-    PrintSummary(counters, static_cast<double>(samples) / reader.SampleRate(), elapsed.count());
-    if (demodulator == Demodulator::Burst)
-        std::fprintf(stderr, "Frame checks: %lld\n", static_cast<long long>(chain.Burst.FcsEvaluations));
-    return status;
+    PrintCounters(counters, replay.Format.Channels);
+    const double audioSeconds = static_cast<double>(replay.BytesRead) /
+                                replay.Format.FrameBytes() / replay.Format.SampleRate;
+    const double speed = elapsed.count() > 0 ? audioSeconds / elapsed.count() : 0;
+    std::fprintf(stderr, "%.2f s of audio in %.3f s: %.0f \xC3\x97 real time\n", audioSeconds,
+                 elapsed.count(), speed);
+    PrintFrameChecks(chain);
+    return replay.Problem.empty() ? 0 : 1;
 }

@@ -21,12 +21,13 @@ void Capture::WaveInCallback(uint32_t message, void* instance)
         static_cast<Capture*>(instance)->FilledCount.fetch_add(1);
 }
 
-bool Capture::OpenWaveIn(int32_t& sampleRate, int32_t deviceNumber)
+bool Capture::OpenWaveIn(int32_t& sampleRate, int32_t deviceNumber, int32_t channels)
 {
     if (sampleRate == 0)
         sampleRate = 44100;
     WaveInHandle = false;
-    const int32_t result = Device.Open(deviceNumber, sampleRate, WaveInCallback, this);
+    Format = {sampleRate, channels, 16};
+    const int32_t result = Device.Open(deviceNumber, Format, WaveInCallback, this);
     if (result != WaveInOk) {
         switch (result) {
         case WaveInBadDeviceId:
@@ -53,6 +54,7 @@ bool Capture::OpenWaveIn(int32_t& sampleRate, int32_t deviceNumber)
     }
     WaveInHandle = true;
     FilledCount.store(0);
+    BufferBytes = BufferFrames * static_cast<uint32_t>(Format.FrameBytes());
     // A fresh ring for every run, released again at close.
     Buffers.clear();
     for (int32_t i = 0; i < RingSize; ++i) {
@@ -99,7 +101,10 @@ void Capture::DispatchFilledBuffers(ReceiveChain& chain,
         RingPosition = RingPosition % RingSize + 1;
         WaveHeader& header = WaveHeaders[static_cast<size_t>(RingPosition - 1)];
         // The whole buffer, whatever the driver counted as recorded.
-        chain.ProcessBlock(std::span<const uint8_t>(header.Data, BufferBytes));
+        const std::span<const uint8_t> samples(header.Data, BufferBytes);
+        if (BufferTap)
+            BufferTap(samples);
+        chain.ProcessBlock(samples);
         Device.AddBuffer(header);
         processEvents();
     }

@@ -19,13 +19,14 @@ namespace kelvane {
 class Capture : public SoundCapture {
 public:
     static constexpr int32_t RingSize = 30;
-    static constexpr uint32_t BufferBytes = 8192;
+    static constexpr uint32_t BufferFrames = BlockFrames;
 
     Capture(WaveInDevice& device, MessageBoxes& messages) : Device(device), Messages(messages) {}
     ~Capture() override;
 
     std::vector<std::string> InputDeviceNames() override { return Device.DeviceNames(); }
-    bool OpenWaveIn(int32_t& sampleRate, int32_t deviceNumber) override;
+    bool OpenWaveIn(int32_t& sampleRate, int32_t deviceNumber, int32_t channels = 1) override;
+    AudioFormat CaptureFormat() const override { return Format; }
     bool CloseWaveIn() override;
     int32_t FilledBuffers() const override { return FilledCount.load(); }
     void DispatchFilledBuffers(ReceiveChain& chain,
@@ -41,6 +42,8 @@ private:
     WaveInDevice& Device;
     MessageBoxes& Messages;
     bool WaveInHandle = false;
+    AudioFormat Format;
+    uint32_t BufferBytes = BufferFrames;
     std::atomic<int32_t> FilledCount{0};
     std::array<WaveHeader, RingSize> WaveHeaders{};
     std::vector<std::unique_ptr<uint8_t[]>> Buffers;  // allocated at open, released at close

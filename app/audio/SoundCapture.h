@@ -2,8 +2,11 @@
 // devices, opening and closing the capture, and the buffers it has filled.
 #pragma once
 
+#include "AudioFormat.h"
+
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,10 +21,13 @@ public:
     // The input devices' names, numbered from 0 in the system's order.
     virtual std::vector<std::string> InputDeviceNames() = 0;
 
-    // Opens the device for 8-bit mono samples at sampleRate (0 becomes 44100,
-    // written back) and starts recording into the ring of buffers. False
-    // after a message to the user that says why; nothing is left open then.
-    virtual bool OpenWaveIn(int32_t& sampleRate, int32_t deviceNumber) = 0;
+    // Opens the device for one or two channels at sampleRate (0 becomes
+    // 44100, written back), in 16 bits where it offers them, and starts
+    // recording into the ring of buffers. False after a message to the user
+    // that says why; nothing is left open then.
+    virtual bool OpenWaveIn(int32_t& sampleRate, int32_t deviceNumber, int32_t channels = 1) = 0;
+    // What the open capture records.
+    virtual AudioFormat CaptureFormat() const = 0;
     // Stops and releases the device and the ring; false when the device
     // refused to close.
     virtual bool CloseWaveIn() = 0;
@@ -31,9 +37,17 @@ public:
 
     // Runs every buffer filled so far through the chain, in the order they
     // were recorded, queues each again, and lets the window process its
-    // events between buffers.
+    // events between buffers. Each buffer goes to the tap first, when set.
     virtual void DispatchFilledBuffers(ReceiveChain& chain,
                                        const std::function<void()>& processEvents) = 0;
+
+    // Sees every buffer as it was recorded (kelvane-decode --record).
+    std::function<void(std::span<const uint8_t>)> BufferTap;
 };
+
+// One tick of the capture timer: an overrun is counted when the whole ring
+// waits, then every filled buffer is dispatched in ring order.
+void CaptureTick(SoundCapture& capture, ReceiveChain& chain,
+                 const std::function<void()>& processEvents);
 
 }  // namespace kelvane

@@ -40,6 +40,8 @@ std::string WavReader::Open(const std::string& fileName)
 {
     Close();
     ReadErrorText.clear();
+    Channels = 1;
+    BitsPerSample = 8;
     if (fileName == "-") {
         File = stdin;
         OwnsFile = false;
@@ -117,8 +119,13 @@ std::string WavReader::ReadHeader()
         if (SizeUnknown(size) || !Skip(static_cast<uint64_t>(size) + (size & 1U)))
             return "Couldn't get data chunk";
     }
-    if (channels != 1 || bits != 8)
+    if (AcceptWideAndStereo) {
+        if ((channels != 1 && channels != 2) || (bits != 8 && bits != 16))
+            return "Wave data must be 8- or 16-bit, mono or stereo, not " + std::to_string(bits) +
+                   "-bit with " + std::to_string(channels) + " channels.";
+    } else if (channels != 1 || bits != 8) {
         return "Wave data must be 8-bit / mono.";
+    }
     // A rate of 0 would divide by zero in the demodulators; a rate above
     // 2^31 cannot be a real recording.
     if (rate == 0 || rate > 0x7FFFFFFFU)
@@ -127,6 +134,8 @@ std::string WavReader::ReadHeader()
 
     const uint32_t dataSize = Le32(chunk.data() + 4);
     FileSampleRate = static_cast<int32_t>(rate);
+    Channels = channels;
+    BitsPerSample = bits;
     DataSizeField = static_cast<int32_t>(dataSize);
     ReadToEnd = SizeUnknown(dataSize);
     DataRemaining = dataSize;
@@ -137,7 +146,7 @@ int32_t WavReader::Read(uint8_t* buffer)
 {
     if (File == nullptr)
         return 0;
-    size_t want = BlockSize;
+    size_t want = static_cast<size_t>(BlockBytes());
     if (!ReadToEnd && DataRemaining < want)
         want = static_cast<size_t>(DataRemaining);
     if (want == 0)

@@ -1,6 +1,10 @@
-// Reads 8-bit mono PCM audio from a RIFF/WAVE file or stream, the format that
-// replay and the command-line decoder take.
+// Reads PCM audio from a RIFF/WAVE file or stream: 8-bit mono, the format
+// that one receiver's replay takes, or also 16-bit and stereo (two
+// receivers, and the command-line decoder).
 #pragma once
+
+#include "AudioFormat.h"
+#include "BlockSource.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -8,12 +12,16 @@
 
 namespace kelvane {
 
-class WavReader {
+class WavReader : public BlockSource {
 public:
-    static constexpr int32_t BlockSize = 8192;
+    // Frames per block; an 8-bit mono block is this many bytes.
+    static constexpr int32_t BlockSize = BlockFrames;
+
+    // Set before Open: also take 16-bit samples and two channels.
+    bool AcceptWideAndStereo = false;
 
     WavReader() = default;
-    ~WavReader();
+    ~WavReader() override;
     WavReader(const WavReader&) = delete;
     WavReader& operator=(const WavReader&) = delete;
 
@@ -22,16 +30,18 @@ public:
     // problem found; the file is closed again then.
     std::string Open(const std::string& fileName);
 
-    // Reads the next samples into buffer (at most BlockSize). Returns the
-    // count, 0 at the end of the samples, or -1 after a read error, when
-    // nothing of the failed read may be used (see ReadError).
-    int32_t Read(uint8_t* buffer);
+    // Reads the next block into buffer (at most BlockBytes()). Returns the
+    // count of bytes, 0 at the end of the samples, or -1 after a read error,
+    // when nothing of the failed read may be used (see ReadError).
+    int32_t Read(uint8_t* buffer) override;
+    int32_t BlockBytes() const override { return BlockSize * Format().FrameBytes(); }
 
-    std::string ReadError() const { return ReadErrorText; }
+    std::string ReadError() const override { return ReadErrorText; }
 
     void Close();
 
     int32_t SampleRate() const { return FileSampleRate; }
+    AudioFormat Format() const override { return {FileSampleRate, Channels, BitsPerSample}; }
     // The "data" chunk's size field as stored (0xFFFFFFFF reads as -1).
     int32_t WavDataBytes() const { return DataSizeField; }
 
@@ -43,6 +53,8 @@ private:
     std::FILE* File = nullptr;
     bool OwnsFile = false;
     int32_t FileSampleRate = 0;
+    int32_t Channels = 1;
+    int32_t BitsPerSample = 8;
     int32_t DataSizeField = 0;
     bool ReadToEnd = false;       // the data size is unknown: read to end of file
     uint64_t DataRemaining = 0;   // bytes of the data chunk still to read

@@ -13,16 +13,17 @@
 
 namespace kelvane {
 
-void BufferFiller::Reset(WaveInCallbackFn callback, void* instance)
+void BufferFiller::Reset(WaveInCallbackFn callback, void* instance, size_t frameBytes)
 {
     Callback = callback;
     Instance = instance;
+    FrameBytes = frameBytes;
     Current = nullptr;
     while (Queue.Pop() != nullptr) {
     }
 }
 
-void BufferFiller::Fill(const uint8_t* samples, size_t count)
+void BufferFiller::Fill(const uint8_t* bytes, size_t count)
 {
     while (count > 0) {
         if (Current == nullptr) {
@@ -32,9 +33,9 @@ void BufferFiller::Fill(const uint8_t* samples, size_t count)
         }
         const size_t room = Current->BufferLength - Current->BytesRecorded;
         const size_t n = std::min(room, count);
-        std::memcpy(Current->Data + Current->BytesRecorded, samples, n);
+        std::memcpy(Current->Data + Current->BytesRecorded, bytes, n);
         Current->BytesRecorded += static_cast<uint32_t>(n);
-        samples += n;
+        bytes += n;
         count -= n;
         if (Current->BytesRecorded == Current->BufferLength) {
             Current = nullptr;
@@ -60,8 +61,10 @@ namespace {
 int StreamCallback(const void* input, void*, unsigned long frames,
                    const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* filler)
 {
-    if (input != nullptr)
-        static_cast<BufferFiller*>(filler)->Fill(static_cast<const uint8_t*>(input), frames);
+    if (input != nullptr) {
+        auto* f = static_cast<BufferFiller*>(filler);
+        f->Fill(static_cast<const uint8_t*>(input), frames * f->FrameBytes);
+    }
     return paContinue;
 }
 
@@ -142,7 +145,7 @@ std::vector<std::string> PortAudioWaveIn::DeviceNames()
     return names;
 }
 
-int32_t PortAudioWaveIn::Open(int32_t deviceNumber, int32_t sampleRate, WaveInCallbackFn callback,
+int32_t PortAudioWaveIn::Open(int32_t deviceNumber, AudioFormat& format, WaveInCallbackFn callback,
                               void* instance)
 {
     if (!Initialise())
@@ -151,14 +154,20 @@ int32_t PortAudioWaveIn::Open(int32_t deviceNumber, int32_t sampleRate, WaveInCa
     if (deviceNumber < 0 || static_cast<size_t>(deviceNumber) >= inputs.size())
         return WaveInBadDeviceId;
     const int device = inputs[static_cast<size_t>(deviceNumber)];
-    Filler.Reset(callback, instance);
     PaStreamParameters parameters{};
     parameters.device = device;
-    parameters.channelCount = 1;
-    parameters.sampleFormat = paUInt8;
+    parameters.channelCount = format.Channels;
     parameters.suggestedLatency = Pa_GetDeviceInfo(device)->defaultHighInputLatency;
+    // 16 bits where the device has them: the burst demodulator reads the
+    // finer steps; the others take the top byte, as an 8-bit capture gives.
+    const bool wide = format.BitsPerSample > 8;
+    parameters.sampleFormat = paInt16;
+    if (!wide || Pa_IsFormatSupported(&parameters, nullptr, format.SampleRate) != paFormatIsSupported)
+        parameters.sampleFormat = paUInt8;
+    format.BitsPerSample = parameters.sampleFormat == paInt16 ? 16 : 8;
+    Filler.Reset(callback, instance, static_cast<size_t>(format.FrameBytes()));
     PaStream* stream = nullptr;
-    const PaError error = Pa_OpenStream(&stream, &parameters, nullptr, sampleRate,
+    const PaError error = Pa_OpenStream(&stream, &parameters, nullptr, format.SampleRate,
                                         paFramesPerBufferUnspecified, paClipOff, StreamCallback,
                                         &Filler);
     if (error != paNoError)

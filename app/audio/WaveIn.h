@@ -1,8 +1,11 @@
 // A small wave-in audio layer: input devices numbered from 0, opened for
-// 8-bit unsigned mono samples; buffers queued in order, filled by the
-// driver's thread and handed back full in the same order, each completion
-// reported through a callback on that thread.
+// one or two channels of 16-bit samples where the device offers them (8-bit
+// unsigned otherwise); buffers queued in order, filled by the driver's
+// thread and handed back full in the same order, each completion reported
+// through a callback on that thread.
 #pragma once
+
+#include "AudioFormat.h"
 
 #include <array>
 #include <atomic>
@@ -38,7 +41,9 @@ class WaveInDevice {
 public:
     virtual ~WaveInDevice() = default;
     virtual std::vector<std::string> DeviceNames() = 0;
-    virtual int32_t Open(int32_t deviceNumber, int32_t sampleRate, WaveInCallbackFn callback,
+    // Opens the device at the format's rate and channels; its sample size
+    // asks for 16 bits and says what the device gives (16, or 8).
+    virtual int32_t Open(int32_t deviceNumber, AudioFormat& format, WaveInCallbackFn callback,
                          void* instance) = 0;
     // Queues a buffer for filling; buffers are filled in the order queued.
     virtual void AddBuffer(WaveHeader& header) = 0;
@@ -84,13 +89,14 @@ private:
 // its thread. Samples that find no queued buffer are lost.
 class BufferFiller {
 public:
-    void Fill(const uint8_t* samples, size_t count);
+    void Fill(const uint8_t* bytes, size_t count);
     // With the driver stopped: hands back the buffer in progress and every
     // queued one.
     void ReturnAll();
-    void Reset(WaveInCallbackFn callback, void* instance);
+    void Reset(WaveInCallbackFn callback, void* instance, size_t frameBytes = 1);
 
     HeaderQueue Queue;
+    size_t FrameBytes = 1;
 
 private:
     WaveHeader* Current = nullptr;
@@ -104,7 +110,7 @@ public:
     PortAudioWaveIn() = default;
     ~PortAudioWaveIn() override;
     std::vector<std::string> DeviceNames() override;
-    int32_t Open(int32_t deviceNumber, int32_t sampleRate, WaveInCallbackFn callback,
+    int32_t Open(int32_t deviceNumber, AudioFormat& format, WaveInCallbackFn callback,
                  void* instance) override;
     void AddBuffer(WaveHeader& header) override;
     bool Start() override;

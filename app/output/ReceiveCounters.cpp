@@ -6,6 +6,7 @@ void ReceiveCounters::Clear()
 {
     SyncCount = ErrorCount = PreSyncCount = ValidCount = OverrunCount = 0;
     MsgCount123 = MsgCount5 = MsgCount1819 = MsgCount24 = MsgCountOther = 0;
+    ValidCountA = ValidCountB = 0;
 }
 
 std::string ReceiveCounters::Percent(int32_t part, int32_t whole)
@@ -33,10 +34,15 @@ void ReceiveCounters::AddSync()
     View.SetCaption(CounterLabel::lblSyncs, std::to_string(++SyncCount));
 }
 
-void ReceiveCounters::AddValid()
+void ReceiveCounters::AddValid(RadioChannel channel)
 {
     View.SetCaption(CounterLabel::lblValid, std::to_string(++ValidCount));
     ShowPercentages();
+    if (channel != RadioChannel::Unknown) {
+        ++(channel == RadioChannel::A ? ValidCountA : ValidCountB);
+        View.SetCaption(CounterLabel::lblValidAB,
+                        std::to_string(ValidCountA) + " / " + std::to_string(ValidCountB));
+    }
     if (View.IsHidden())
         View.SetTrayTip(Percent(ValidCount, SyncCount) + " valid.");
 }

@@ -2,6 +2,7 @@
 // encoder and the window, and the captions that show them.
 #pragma once
 
+#include "RadioChannel.h"
 #include "ReceiverView.h"
 
 #include <cstdint>
@@ -13,14 +14,15 @@ class ReceiveCounters {
 public:
     explicit ReceiveCounters(ReceiverView& view) : View(view) {}
 
-    // Sets all ten to 0; the captions are left as they are.
+    // Sets every count to 0; the captions are left as they are.
     void Clear();
 
     void AddPreSync();
     void AddSync();
     // A frame that passed the check: its count and both percentages, and the
-    // tray tooltip while the window is hidden.
-    void AddValid();
+    // tray tooltip while the window is hidden. A frame of a known channel is
+    // counted under its channel too.
+    void AddValid(RadioChannel channel = RadioChannel::Unknown);
     void AddError();
     void AddOverrun();
     // One message of the given type under its type's counter.
@@ -39,6 +41,10 @@ public:
     int32_t MsgCount1819 = 0;
     int32_t MsgCount24 = 0;
     int32_t MsgCountOther = 0;
+    // With two receivers: the valid frames of each channel (ValidCount holds
+    // both).
+    int32_t ValidCountA = 0;
+    int32_t ValidCountB = 0;
 
 private:
     void ShowPercentages();

@@ -21,6 +21,7 @@ enum class CounterLabel {
     lbl1819,
     lbl21,  // counts messages of type 24
     lblOther,
+    lblValidAB,  // valid frames per channel, "A / B", with two receivers
 };
 
 // The level bar spans 128 (the midline) to 255; lower peaks are not shown.

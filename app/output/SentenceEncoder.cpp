@@ -38,17 +38,20 @@ std::string SentenceChecksum(std::string_view sentence)
     return HexByte(sum);
 }
 
-std::string SentenceEncoder::EncodeSentences(std::span<const int32_t> messageBits)
+std::string SentenceEncoder::EncodeSentences(std::span<const int32_t> messageBits,
+                                             RadioChannel channel)
 {
     const int32_t n = messageBits.empty() ? 0 : static_cast<int32_t>(messageBits.size()) - 1;
     const int32_t sentences = (n + BitsPerSentence - 1) / BitsPerSentence;
     const std::string identifier = sentences > 1 ? std::to_string(SequenceId) : std::string();
+    const std::string channelField =
+        channel == RadioChannel::Unknown ? std::string() : std::string(1, static_cast<char>(channel));
 
     std::string block;
     int32_t fragment = 1;
     for (int32_t first = 1; first <= n; first += BitsPerSentence, ++fragment) {
         std::string sentence = "!AIVDM," + std::to_string(sentences) + "," +
-                               std::to_string(fragment) + "," + identifier + ",,";
+                               std::to_string(fragment) + "," + identifier + "," + channelField + ",";
         const int32_t last = std::min(first + BitsPerSentence - 1, n);
         int32_t fillBits = 0;
         for (int32_t group = first; group <= last; group += 6) {
@@ -71,10 +74,10 @@ std::string SentenceEncoder::EncodeSentences(std::span<const int32_t> messageBit
     return block;
 }
 
-void SentenceEncoder::BuildSentences(std::span<const int32_t> messageBits)
+void SentenceEncoder::BuildSentences(std::span<const int32_t> messageBits, RadioChannel channel)
 {
     const int32_t messageId = GetBitField(messageBits, 1, 6);
-    const std::string block = EncodeSentences(messageBits);
+    const std::string block = EncodeSentences(messageBits, channel);
     Counters.AddMessage(messageId);
     if (!block.empty())
         Sink.Deliver(block);

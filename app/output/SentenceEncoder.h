@@ -2,6 +2,7 @@
 // 6-bit payload armouring of ITU-R M.1371.
 #pragma once
 
+#include "RadioChannel.h"
 #include "ReceiveCounters.h"
 #include "SentenceSink.h"
 
@@ -39,15 +40,19 @@ public:
     }
 
     // All sentences of one message; advances SequenceId for a message of
-    // more than one sentence. Empty for a message without bits.
-    std::string EncodeSentences(std::span<const int32_t> messageBits);
+    // more than one sentence. Empty for a message without bits. The channel
+    // fills field 5; an unknown one leaves it empty.
+    std::string EncodeSentences(std::span<const int32_t> messageBits,
+                                RadioChannel channel = RadioChannel::Unknown);
 
     // Encodes, counts the message under its type and hands the block on.
     // A message without bits is counted but sends nothing.
-    void BuildSentences(std::span<const int32_t> messageBits);
+    void BuildSentences(std::span<const int32_t> messageBits,
+                        RadioChannel channel = RadioChannel::Unknown);
 
     // The sequential message identifier of the next multi-sentence message,
-    // 0 to 9; it lives as long as the program and is never reset.
+    // 0 to 9; it lives as long as the program and is never reset. Both
+    // channels draw on it, so that two messages in flight never share one.
     int32_t SequenceId = 0;
 
 private:

@@ -6,12 +6,13 @@
 #pragma once
 
 #include "Brinecore.h"
+#include "BrinecoreEngine.h"
 
 #include <string>
 
 namespace kelvane {
 
-class BrinecoreLibrary {
+class BrinecoreLibrary : public BrinecoreEngine {
 public:
     BrinecoreLibrary() = default;
     BrinecoreLibrary(const BrinecoreLibrary&) = delete;
@@ -25,12 +26,12 @@ public:
     // Only after Load() returned true.
     int32_t AudioToBytes(const uint8_t* samples, int32_t sampleCount, uint8_t* outBuffer,
                          int32_t sampleRate, int32_t baudRate, int32_t* peakLevel,
-                         int32_t traceFlag) const
+                         int32_t traceFlag) override
     {
         return AudioToBytesEntry(samples, sampleCount, outBuffer, sampleRate, baudRate, peakLevel,
                                  traceFlag);
     }
-    int32_t ReInit(int32_t unused) const { return ReInitEntry(unused); }
+    int32_t ReInit(int32_t unused) override { return ReInitEntry(unused); }
 
     // The library's file name on this platform.
     static std::string FileName();

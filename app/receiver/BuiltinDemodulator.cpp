@@ -1,7 +1,5 @@
 #include "BuiltinDemodulator.h"
 
-#include "FrameCheck.h"
-
 #include <algorithm>
 #include <cmath>
 #include <string_view>
@@ -33,7 +31,8 @@ void BuiltinDemodulator::Initialise(std::span<const uint8_t> samples)
     BitPhase = 0;
     BitCount = 0;
     PreambleRuns = 0;
-    Counters.Clear();
+    Sink.Initialised(Channel);
+    StreamSample = 0;
     Frame.clear();
     InvertLevels = false;
     TimingValid = SampleRate > 0 && BaudRate > 0;
@@ -60,6 +59,7 @@ void BuiltinDemodulator::DemodulateSamples(std::span<const uint8_t> samples)
     int32_t peak = 0;
     FlagMismatches = 0;
     for (const uint8_t s : samples) {
+        ++StreamSample;
         peak = std::max(peak, static_cast<int32_t>(s));
         if (!TimingValid)
             continue;
@@ -77,8 +77,7 @@ void BuiltinDemodulator::DemodulateSamples(std::span<const uint8_t> samples)
         }
         PrevSample = s;
     }
-    if (LevelMinimum <= peak)
-        View.SetLevel(peak);
+    Sink.InputLevel(Channel, peak);
 }
 
 void BuiltinDemodulator::Crossing(double interval, int32_t level)
@@ -107,7 +106,7 @@ void BuiltinDemodulator::Crossing(double interval, int32_t level)
         // Assigned at every PreSync, so that the long run reads as 1s
         // whatever the polarity of this transmission.
         InvertLevels = level == 0;
-        Counters.AddPreSync();
+        Sink.PreSync(Channel);
         FlagMismatches = 0;
         PreambleRuns = 0;
         BitCount = 0;
@@ -128,7 +127,7 @@ void BuiltinDemodulator::Crossing(double interval, int32_t level)
                 return;
             }
             if (BitCount == 7) {
-                Counters.AddSync();
+                Sink.Sync(Channel);
                 Frame.clear();
                 BitCount = 0;
                 State = InFrame;
@@ -175,7 +174,7 @@ bool BuiltinDemodulator::FrameBit(int32_t bit)
     Frame.push_back(static_cast<uint8_t>(ByteValue));
     ByteValue = 0;
     if (static_cast<int32_t>(Frame.size()) > MaxFrameBytes) {
-        Counters.AddError();
+        Sink.FrameError(Channel);
         State = Hunting;
         return false;
     }
@@ -185,12 +184,7 @@ bool BuiltinDemodulator::FrameBit(int32_t bit)
 void BuiltinDemodulator::CompleteFrame()
 {
     State = Hunting;
-    if (ComputeFcs(Frame) == FcsGood) {
-        Counters.AddValid();
-        FrameToBits(Frame, Encoder);
-    } else {
-        Counters.AddError();
-    }
+    Sink.Frame({Frame, Channel, StreamSample});
 }
 
 }  // namespace kelvane

@@ -3,8 +3,8 @@
 // the alternative to the Brinecore library.
 #pragma once
 
-#include "ReceiveCounters.h"
-#include "ReceiverView.h"
+#include "ChannelDemodulator.h"
+#include "FrameSink.h"
 
 #include <array>
 #include <cstdint>
@@ -13,23 +13,31 @@
 
 namespace kelvane {
 
-class SentenceEncoder;
-
-class BuiltinDemodulator {
+class BuiltinDemodulator : public ChannelDemodulator {
 public:
-    BuiltinDemodulator(ReceiveCounters& counters, ReceiverView& view, SentenceEncoder& encoder)
-        : Counters(counters), View(view), Encoder(encoder)
+    explicit BuiltinDemodulator(FrameSink& sink, RadioChannel channel = RadioChannel::Unknown)
+        : Sink(sink), Channel(channel)
     {
     }
 
     // Asks the next call to initialise: state, timing from SampleRate and
-    // BaudRate, and all ten counters.
+    // BaudRate, and (through the sink) all ten counters.
     void Reset() { PrevSample = -1; }
 
     // Demodulates one buffer. State carries over, so a frame may straddle any
-    // number of buffers. Counts PreSyncs, Syncs, Valid and Errors, hands good
-    // frames to the encoder and shows the buffer's peak on the level bar.
+    // number of buffers. Reports PreSyncs, Syncs, frames and errors, and the
+    // buffer's peak.
     void DemodulateSamples(std::span<const uint8_t> samples);
+
+    // ChannelDemodulator: the stream's rate at 9600 bit/s; the 8-bit samples.
+    void Start(int32_t sampleRate) override
+    {
+        SampleRate = sampleRate;
+        BaudRate = 9600;
+        Reset();
+    }
+    void ProcessBlock(const ChannelBlock& block) override { DemodulateSamples(block.Bytes); }
+    void Finish() override {}
 
     int32_t SampleRate = 44100;
     int32_t BaudRate = 9600;
@@ -44,9 +52,9 @@ private:
     bool FrameBit(int32_t bit);  // false when the frame ended
     void CompleteFrame();
 
-    ReceiveCounters& Counters;
-    ReceiverView& View;
-    SentenceEncoder& Encoder;
+    FrameSink& Sink;
+    RadioChannel Channel;
+    int64_t StreamSample = 0;  // the sample being demodulated, from the stream's first
 
     // Timing is held in single precision, and every comparison is made
     // against these stored single values (see the .cpp for the arithmetic).

@@ -1,7 +1,5 @@
 #include "BurstDemodulator.h"
 
-#include "FrameCheck.h"
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -89,23 +87,32 @@ void BurstDemodulator::Start(int32_t sampleRate)
     Recent.clear();
 }
 
-void BurstDemodulator::ProcessBlock(std::span<const uint8_t> samples)
+void BurstDemodulator::ProcessBlock(const ChannelBlock& block)
 {
     if (!Running)
         return;
     int peak = 0;
-    for (const uint8_t s : samples) {
+    for (const uint8_t s : block.Bytes)
         peak = std::max(peak, static_cast<int>(s));
-        Dc += DcAlpha * (static_cast<float>(s) - Dc);
-        Input.push_back(static_cast<float>(s) - Dc);
+    // On the 8-bit scale either way, so that the levels and thresholds are
+    // the same for both sample sizes.
+    auto add = [this](float s) {
+        Dc += DcAlpha * (s - Dc);
+        Input.push_back(s - Dc);
+    };
+    if (block.Wide.empty()) {
+        for (const uint8_t s : block.Bytes)
+            add(static_cast<float>(s));
+    } else {
+        for (const int16_t s : block.Wide)
+            add(static_cast<float>(s) / 256.0f + 128.0f);
     }
-    InputCount += static_cast<int64_t>(samples.size());
+    InputCount += static_cast<int64_t>(block.Wide.empty() ? block.Bytes.size() : block.Wide.size());
     FilterNewSamples();
     Search();
     DecodeReady(false);
     Trim();
-    if (LevelMinimum <= peak)
-        View.SetLevel(peak);
+    Sink.InputLevel(Channel, peak);
 }
 
 void BurstDemodulator::FilterNewSamples()
@@ -295,7 +302,7 @@ void BurstDemodulator::Decode(const BurstCandidate& candidate)
 {
     if (candidate.T0 < BusyUntil)
         return;  // inside a frame already decoded
-    Counters.AddPreSync();
+    Sink.PreSync(Channel);
     const SignalView wide{Wide.data(), FilteredBase, static_cast<int64_t>(Wide.size())};
     const BurstDecoder decoder(T);
     const BurstResult result =
@@ -315,16 +322,15 @@ void BurstDemodulator::Decode(const BurstCandidate& candidate)
                 return;
         Recent.push_back({candidate.T0, result.EndTime, result.Frame});
         BusyUntil = result.EndTime;
-        Counters.AddSync();
-        Counters.AddValid();
-        FrameToBits(result.Frame, Encoder);
+        Sink.Sync(Channel);
+        Sink.Frame({result.Frame, Channel, static_cast<int64_t>(result.EndTime)});
     } else {
-        Counters.AddSync();
-        Counters.AddError();
+        Sink.Sync(Channel);
+        Sink.FrameError(Channel);
     }
 }
 
-void BurstDemodulator::Flush()
+void BurstDemodulator::Finish()
 {
     if (Running)
         DecodeReady(true);

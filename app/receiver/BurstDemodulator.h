@@ -7,8 +7,8 @@
 #pragma once
 
 #include "BurstDecoder.h"
-#include "ReceiveCounters.h"
-#include "ReceiverView.h"
+#include "ChannelDemodulator.h"
+#include "FrameSink.h"
 
 #include <array>
 #include <cstdint>
@@ -18,21 +18,21 @@
 
 namespace kelvane {
 
-class SentenceEncoder;
-
-class BurstDemodulator {
+class BurstDemodulator : public ChannelDemodulator {
 public:
-    BurstDemodulator(ReceiveCounters& counters, ReceiverView& view, SentenceEncoder& encoder)
-        : Counters(counters), View(view), Encoder(encoder)
+    explicit BurstDemodulator(FrameSink& sink, RadioChannel channel = RadioChannel::Unknown)
+        : Sink(sink), Channel(channel)
     {
     }
 
-    // A new stream at this sample rate; clears the counters' state of its
-    // own (not the counters).
-    void Start(int32_t sampleRate);
-    void ProcessBlock(std::span<const uint8_t> samples);
+    // A new stream at this sample rate; clears its own state (not the
+    // counters).
+    void Start(int32_t sampleRate) override;
+    // Takes the 16-bit samples where the block has them: the finer steps
+    // help the weakest bursts.
+    void ProcessBlock(const ChannelBlock& block) override;
     // The end of the stream: decodes the bursts still waiting for samples.
-    void Flush();
+    void Finish() override;
 
     // Whether the repair search runs (on by default).
     bool Repair = true;
@@ -62,9 +62,8 @@ private:
     float Filtered(const std::vector<float>& signal, double t) const;
     double LastReadable() const;
 
-    ReceiveCounters& Counters;
-    ReceiverView& View;
-    SentenceEncoder& Encoder;
+    FrameSink& Sink;
+    RadioChannel Channel;
 
     bool Running = false;
     double T = 0;           // samples per bit

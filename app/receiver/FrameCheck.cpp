@@ -51,9 +51,9 @@ std::vector<int32_t> PayloadBits(std::span<const uint8_t> frame)
     return bits;
 }
 
-void FrameToBits(std::span<const uint8_t> frame, SentenceEncoder& encoder)
+void FrameToBits(std::span<const uint8_t> frame, SentenceEncoder& encoder, RadioChannel channel)
 {
-    encoder.BuildSentences(PayloadBits(frame));
+    encoder.BuildSentences(PayloadBits(frame), channel);
 }
 
 }  // namespace kelvane

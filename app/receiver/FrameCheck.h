@@ -3,6 +3,8 @@
 // hand-over of a good frame's payload to the sentence encoder.
 #pragma once
 
+#include "RadioChannel.h"
+
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -30,7 +32,8 @@ bool BitIsSet(int32_t value, int32_t bitIndex);
 // which the message's fields were written.
 std::vector<int32_t> PayloadBits(std::span<const uint8_t> frame);
 
-// PayloadBits of the frame, handed to the encoder.
-void FrameToBits(std::span<const uint8_t> frame, SentenceEncoder& encoder);
+// PayloadBits of the frame, handed to the encoder with its channel.
+void FrameToBits(std::span<const uint8_t> frame, SentenceEncoder& encoder,
+                 RadioChannel channel = RadioChannel::Unknown);
 
 }  // namespace kelvane

@@ -1,98 +1,127 @@
 #include "ReceiveChain.h"
 
-#include "FrameCheck.h"
+#include "BuiltinDemodulator.h"
+#include "BurstDemodulator.h"
 #include "SentenceEncoder.h"
-
-#include <algorithm>
 
 namespace kelvane {
 
 ReceiveChain::ReceiveChain(ReceiveCounters& counters, ReceiverView& view,
                            SentenceEncoder& encoder, MessageBoxes& messages,
                            BrinecoreLibrary& library)
-    : Burst(counters, view, encoder), Counters(counters), View(view), Encoder(encoder),
-      Messages(messages), Library(library), Builtin(counters, view, encoder)
+    : Frames(counters, view, encoder), Messages(messages), Library(library)
 {
 }
 
-void ReceiveChain::Start(int32_t sampleRate, Demodulator demodulator, int32_t traceFlag)
+ReceiveChain::~ReceiveChain() = default;
+
+std::unique_ptr<ChannelDemodulator> ReceiveChain::MakeDemodulator(RadioChannel channel, size_t side)
 {
-    SampleRate = sampleRate;
+    switch (Active) {
+    case Demodulator::Library: {
+        auto trace = [this](std::string_view text) {
+            if (TraceText)
+                TraceText(text);
+        };
+        if (StreamFormat.Channels == 1)
+            return std::make_unique<BrinecoreDemodulator>(Frames, channel, Library, TraceFlag, trace);
+        // The library holds one stream per process: each side gets a core
+        // of its own, and its own trace file.
+        Cores.push_back(std::make_unique<BrinecoreInstance>(side == 0 ? "debug.txt" : "debug-right.txt"));
+        return std::make_unique<BrinecoreDemodulator>(Frames, channel, *Cores.back(), TraceFlag, trace);
+    }
+    case Demodulator::Builtin:
+        return std::make_unique<BuiltinDemodulator>(Frames, channel);
+    case Demodulator::Burst: {
+        auto burst = std::make_unique<BurstDemodulator>(Frames, channel);
+        burst->Repair = BurstRepair;
+        return burst;
+    }
+    }
+    return nullptr;
+}
+
+void ReceiveChain::Start(const AudioFormat& format, Demodulator demodulator, int32_t traceFlag)
+{
+    StreamFormat = format;
     TraceFlag = traceFlag;
     Active = demodulator;
-    if (Active == Demodulator::Library && !Library.Load()) {
+    if (Active == Demodulator::Library && format.Channels == 1 && !Library.Load()) {
         Messages.Show(Library.Problem() + " The built-in demodulator serves instead.",
                       MessageIcon::Exclamation);
         Active = Demodulator::Builtin;
     }
-    DllWorkBuffer = {};
-    switch (Active) {
-    case Demodulator::Library:
-        DllWorkBuffer.assign(BRINECORE_OUTPUT_CAPACITY, 0);
-        Library.ReInit(0);
-        break;
-    case Demodulator::Builtin:
-        Builtin.SampleRate = sampleRate;
-        Builtin.BaudRate = BaudRate;
-        Builtin.Reset();
-        break;
-    case Demodulator::Burst:
-        Burst.Start(sampleRate);
-        break;
+    Demodulators.clear();
+    Cores.clear();
+    Frames.StartStream();
+    if (format.Channels == 1) {
+        Demodulators.push_back(MakeDemodulator(RadioChannel::Unknown, 0));
+    } else {
+        const RadioChannel left = SwapChannels ? RadioChannel::B : RadioChannel::A;
+        const RadioChannel right = SwapChannels ? RadioChannel::A : RadioChannel::B;
+        Demodulators.push_back(MakeDemodulator(left, 0));
+        Demodulators.push_back(MakeDemodulator(right, 1));
     }
+    for (const auto& d : Demodulators)
+        d->Start(format.SampleRate);
 }
 
 void ReceiveChain::Finish()
 {
-    if (Active == Demodulator::Burst)
-        Burst.Flush();
+    for (const auto& d : Demodulators)
+        d->Finish();
 }
 
-void ReceiveChain::ProcessBlock(std::span<const uint8_t> samples)
+void ReceiveChain::ProcessBlock(std::span<const uint8_t> block)
 {
-    if (Active == Demodulator::Builtin) {
-        Builtin.DemodulateSamples(samples);
+    if (Demodulators.empty())
+        return;
+    const auto frameBytes = static_cast<size_t>(StreamFormat.FrameBytes());
+    if (frameBytes == 1) {
+        // 8-bit mono: straight from the buffer, as the library has always
+        // been called.
+        Demodulators[0]->ProcessBlock({block, {}});
+        Frames.ShowLevel();
         return;
     }
-    if (Active == Demodulator::Burst) {
-        Burst.ProcessBlock(samples);
-        return;
+    const size_t frames = block.size() / frameBytes;
+    const auto channels = static_cast<size_t>(StreamFormat.Channels);
+    const bool wide = StreamFormat.BitsPerSample == 16;
+    for (size_t c = 0; c < channels; ++c) {
+        std::vector<uint8_t>& bytes = SideBytes[c];
+        std::vector<int16_t>& samples = SideWide[c];
+        bytes.resize(frames);
+        samples.resize(wide ? frames : 0);
+        const uint8_t* p = block.data() + c * (wide ? 2 : 1);
+        for (size_t i = 0; i < frames; ++i, p += frameBytes) {
+            if (wide) {
+                const auto s = static_cast<int16_t>(static_cast<uint16_t>(p[0] | p[1] << 8));
+                samples[i] = s;
+                // The top byte plus 128: what an 8-bit recording of the
+                // same audio holds.
+                bytes[i] = static_cast<uint8_t>((s >> 8) + 128);
+            } else {
+                bytes[i] = *p;
+            }
+        }
     }
-    int32_t peak = 0;
-    const int32_t written =
-        Library.AudioToBytes(samples.data(), static_cast<int32_t>(samples.size()),
-                             DllWorkBuffer.data(), SampleRate, BaudRate, &peak, TraceFlag);
-    // Whatever the library says, never read past the buffer it was given.
-    if (written > 0)
-        HandleDemodBytes(std::span(DllWorkBuffer).first(
-            std::min(static_cast<size_t>(written), DllWorkBuffer.size())));
-    if (LevelMinimum <= peak)
-        View.SetLevel(peak);
+    for (size_t c = 0; c < channels; ++c)
+        Demodulators[c]->ProcessBlock({SideBytes[c], SideWide[c]});
+    Frames.ShowLevel();
 }
 
 void ReceiveChain::HandleDemodBytes(std::span<const uint8_t> output)
 {
-    size_t p = 0;
-    while (p < output.size()) {
-        const size_t length = output[p] + (p + 1 < output.size() ? output[p + 1] * 256U : 0U);
-        const size_t start = std::min(p + 2, output.size());
-        const std::span<const uint8_t> content =
-            output.subspan(start, std::min(length, output.size() - start));
-        const bool text = TraceFlag == 1 && !content.empty() && content[0] == '*';
-        if (text) {
-            if (TraceText)
-                TraceText(std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
-        } else {
-            Counters.AddSync();
-            if (ComputeFcs(content) == FcsGood) {
-                Counters.AddValid();
-                FrameToBits(content, Encoder);
-            } else {
-                Counters.AddError();
-            }
-        }
-        p += 2 + length;
-    }
+    kelvane::HandleDemodBytes(output, TraceFlag == 1, Frames, RadioChannel::Unknown, 0, TraceText);
+}
+
+int64_t ReceiveChain::FrameChecks() const
+{
+    int64_t checks = 0;
+    for (const auto& d : Demodulators)
+        if (const auto* burst = dynamic_cast<const BurstDemodulator*>(d.get()))
+            checks += burst->FcsEvaluations;
+    return checks;
 }
 
 }  // namespace kelvane

@@ -1,19 +1,22 @@
-// Samples in, sentences out: runs blocks of audio through the Brinecore
-// library or the built-in demodulator, counts the frames and hands good ones
-// to the sentence encoder. Used by replay, live capture and kelvane-decode.
+// Samples in, sentences out: the one road every block of audio takes,
+// whatever its source (sound card, WAV file, standard input) and whatever
+// the demodulator. Each channel of the stream has a demodulator of its own;
+// all of them report to one FramePath, which counts, checks and encodes.
 #pragma once
 
+#include "AudioFormat.h"
+#include "BrinecoreDemodulator.h"
 #include "BrinecoreLibrary.h"
-#include "BuiltinDemodulator.h"
-#include "BurstDemodulator.h"
+#include "ChannelDemodulator.h"
+#include "FramePath.h"
 #include "MessageBoxes.h"
 #include "ReceiveCounters.h"
 #include "ReceiverView.h"
 
+#include <array>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <span>
-#include <string_view>
 #include <vector>
 
 namespace kelvane {
@@ -28,52 +31,76 @@ class ReceiveChain {
 public:
     ReceiveChain(ReceiveCounters& counters, ReceiverView& view, SentenceEncoder& encoder,
                  MessageBoxes& messages, BrinecoreLibrary& library);
+    ~ReceiveChain();
+    ReceiveChain(const ReceiveChain&) = delete;
+    ReceiveChain& operator=(const ReceiveChain&) = delete;
 
-    // Starts a new stream of audio. With the library: loads it on first use
-    // and re-initialises it; if it cannot be loaded, one message says so and
-    // the built-in demodulator serves this stream. Without it: the built-in
-    // demodulator initialises at the first block. traceFlag 1 asks the
-    // library for its trace.
-    void Start(int32_t sampleRate, Demodulator demodulator, int32_t traceFlag = 0);
+    // Starts a new stream of audio in this format. A mono stream has one
+    // demodulator and its sentences no channel letter; a stereo one has one
+    // demodulator per side, left A and right B (or the other way round with
+    // SwapChannels). The library serves a mono stream itself: it is loaded
+    // on first use and re-initialised; if it cannot be loaded, one message
+    // says so and the built-in demodulator serves this stream. A stereo
+    // stream runs an instance of the library's core for each side. The
+    // built-in demodulator initialises at the first block. traceFlag 1 asks
+    // the library for its trace.
+    void Start(const AudioFormat& format, Demodulator demodulator, int32_t traceFlag = 0);
+    void Start(int32_t sampleRate, Demodulator demodulator, int32_t traceFlag = 0)
+    {
+        Start(AudioFormat{sampleRate, 1, 8}, demodulator, traceFlag);
+    }
     void Start(int32_t sampleRate, bool useLibrary, int32_t traceFlag = 0)
     {
         Start(sampleRate, useLibrary ? Demodulator::Library : Demodulator::Builtin, traceFlag);
     }
 
-    // One block of samples (8192 from capture or replay, fewer at a file's end).
-    void ProcessBlock(std::span<const uint8_t> samples);
+    // One block of the stream, its frames interleaved as the format says
+    // (8192 frames from capture or replay, fewer at a file's end; a partial
+    // frame at the end is ignored). Then the level bar shows the block's
+    // peak.
+    void ProcessBlock(std::span<const uint8_t> block);
     // The end of a stream: the burst demodulator decodes what still waits
     // for samples to come.
     void Finish();
 
-    // Takes the library's output apart: while tracing, blocks that begin with
-    // '*' are trace text and skipped; every other block is a frame, counted
-    // as a sync, checked, counted valid or an error, and a good one encoded.
+    // The library's output, taken apart as ProcessBlock does after each
+    // AudioToBytes call, for this stream's trace setting.
     void HandleDemodBytes(std::span<const uint8_t> output);
 
     bool UsingLibrary() const { return Active == Demodulator::Library; }
     Demodulator ActiveDemodulator() const { return Active; }
+    const AudioFormat& Format() const { return StreamFormat; }
+    ReceiveCounters& Counters() { return Frames.Counters; }
 
-    // The burst demodulator's settings and its count of frame checks.
-    BurstDemodulator Burst;
+    // Set before Start: with two channels, left is B and right is A.
+    bool SwapChannels = false;
+    // Set before Start: whether the burst demodulator runs its repair search.
+    bool BurstRepair = true;
+    // The burst demodulator's frame checks this stream, all channels: each
+    // is a 1 in 65536 chance of a false message.
+    int64_t FrameChecks() const;
 
     // Receives the library's trace text, when set.
-    std::function<void(std::string_view)> TraceText;
+    TraceTextFn TraceText;
 
     static constexpr int32_t BaudRate = 9600;
 
 private:
-    ReceiveCounters& Counters;
-    ReceiverView& View;
-    SentenceEncoder& Encoder;
+    std::unique_ptr<ChannelDemodulator> MakeDemodulator(RadioChannel channel, size_t side);
+
+    FramePath Frames;
     MessageBoxes& Messages;
     BrinecoreLibrary& Library;
-    BuiltinDemodulator Builtin;
 
     Demodulator Active = Demodulator::Builtin;
-    int32_t SampleRate = 0;
+    AudioFormat StreamFormat;
     int32_t TraceFlag = 0;
-    std::vector<uint8_t> DllWorkBuffer;  // held only while the library serves
+    // One per channel of the stream, left first.
+    std::vector<std::unique_ptr<ChannelDemodulator>> Demodulators;
+    std::vector<std::unique_ptr<BrinecoreInstance>> Cores;
+    // A block taken apart into its channels.
+    std::array<std::vector<uint8_t>, 2> SideBytes;
+    std::array<std::vector<int16_t>, 2> SideWide;
 };
 
 }  // namespace kelvane

@@ -1,8 +1,7 @@
 #include "frmGMSK.h"
 
-#include "FrameCheck.h"
+#include "Replay.h"
 #include "Version.h"
-#include "WavReader.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -81,7 +80,7 @@ void frmGMSK::BuildControls()
     RegisterShellResources();
     setWindowTitle(AppName);
     setWindowIcon(QIcon(":/kelvane.png"));
-    setFixedSize(6990 / 15, 5685 / 15);
+    setFixedSize(6990 / 15, 6075 / 15);
     // The layout is drawn for an 8-point font.
     QFont small = font();
     small.setPointSize(8);
@@ -108,6 +107,9 @@ void frmGMSK::BuildControls()
         if (i == 0)
             lblPreSyncsCaption = caption;
     }
+    // Valid frames per channel, with two receivers only.
+    lblValidABCaption = AddLabel(counts, "A / B:", Twips(240, 240 + 240 * 5, 900, 240));
+    lblValidAB = AddLabel(counts, "", Twips(1080, 240 + 240 * 5, 1275, 240));
     lblVPct = AddLabel(counts, "", Twips(1800, 240 + 240 * 2, 555, 240));
     lblEPct = AddLabel(counts, "", Twips(1800, 240 + 240 * 3, 555, 240));
     // PreSyncs come from the built-in demodulator only: hidden.
@@ -125,7 +127,7 @@ void frmGMSK::BuildControls()
     }
 
     auto* audio = new QGroupBox("Audio Input Options", this);
-    audio->setGeometry(Twips(120, 2040, 5295, 1575));
+    audio->setGeometry(Twips(120, 2040, 5295, 1965));
     AddLabel(audio, "Audio Device:", Twips(120, 330, 1350, 300));
     SoundDevice = new QComboBox(audio);
     SoundDevice->setGeometry(Twips(1440, 270, 3735, 330));
@@ -138,21 +140,28 @@ void frmGMSK::BuildControls()
     cbUseDLL = new QCheckBox("Use DLL", audio);
     cbUseDLL->setGeometry(Twips(3720, 720, 1200, 330));
     cbUseDLL->hide();  // the library serves at every start
+    AddLabel(audio, "Receivers:", Twips(120, 1140, 1350, 300));
+    cbReceivers = new QComboBox(audio);
+    cbReceivers->addItem("One (mono)");
+    cbReceivers->addItem("Two (stereo: left A, right B)");
+    cbReceivers->setGeometry(Twips(1440, 1080, 2520, 330));
+    cbSwapAB = new QCheckBox("Swap A/B", audio);
+    cbSwapAB->setGeometry(Twips(4050, 1080, 1200, 330));
     cbStartMinMon =
         new QCheckBox("Monitor audio input and minimize to system tray at startup", audio);
-    cbStartMinMon->setGeometry(Twips(120, 1110, 5160, 330));
+    cbStartMinMon->setGeometry(Twips(120, 1500, 5160, 330));
 
     auto* level = new QGroupBox("Level", this);
-    level->setGeometry(Twips(5520, 2040, 1335, 1575));
+    level->setGeometry(Twips(5520, 2040, 1335, 1965));
     pbLevel = new QProgressBar(level);
     pbLevel->setOrientation(Qt::Vertical);
     pbLevel->setRange(LevelMinimum, 255);
     pbLevel->setValue(LevelMinimum);
     pbLevel->setTextVisible(false);
-    pbLevel->setGeometry(Twips(540, 240, 255, 1215));
+    pbLevel->setGeometry(Twips(540, 240, 255, 1605));
 
     auto* output = new QGroupBox("Output Options", this);
-    output->setGeometry(Twips(120, 3720, 6735, 1815));
+    output->setGeometry(Twips(120, 4110, 6735, 1815));
     cbSerial = new QCheckBox("Serial Output", output);
     cbSerial->setGeometry(Twips(120, 300, 1680, 330));
     AddLabel(output, "Port:", Twips(1860, 330, 540, 300));
@@ -193,6 +202,8 @@ void frmGMSK::BuildControls()
     connect(cbUseDLL, &QCheckBox::toggled, this, [this] { cbUseDLL_Click(); });
     connect(cbStartMinMon, &QCheckBox::toggled, this, [this] { cbStartMinMon_Click(); });
     connect(cbHighSensitivity, &QCheckBox::toggled, this, [this] { cbHighSensitivity_Click(); });
+    connect(cbReceivers, &QComboBox::currentIndexChanged, this, [this] { cbReceivers_Click(); });
+    connect(cbSwapAB, &QCheckBox::toggled, this, [this] { cbSwapAB_Click(); });
     connect(cbSerial, &QCheckBox::toggled, this, [this] { OutputsControl.cbSerial_Click(); });
     connect(cbLogfile, &QCheckBox::toggled, this, [this] { OutputsControl.cbLogfile_Click(); });
     connect(cbPush, &QCheckBox::toggled, this, [this] { OutputsControl.cbPush_Click(); });
@@ -288,6 +299,9 @@ void frmGMSK::Form_Load()
         cbStartMinMon->setChecked(true);
     if (HighSensitivity)
         cbHighSensitivity->setChecked(true);
+    cbReceivers->setCurrentIndex(Receivers == 2 ? 1 : 0);
+    cbReceivers_Click();
+    cbSwapAB->setChecked(SwapAB);
 
     BaudRate = ReceiveChain::BaudRate;
     Tray->setToolTip("0% Valid");
@@ -377,6 +391,11 @@ void frmGMSK::LoadSettings()
     text = ReadSetting("HighSensitivity", "False");
     if (!text.empty())
         ParseFlag(text, HighSensitivity);
+    text = ReadSetting("Receivers", "1");
+    Receivers = !text.empty() && LeadingNumber(text) == 2 ? 2 : 1;
+    text = ReadSetting("SwapAB", "False");
+    if (!text.empty())
+        ParseFlag(text, SwapAB);
     QPoint position = pos();
     text = ReadSetting("MainTop", "0");
     if (!text.empty())
@@ -406,6 +425,8 @@ void frmGMSK::SaveSettings()
     WriteSetting("IPPort", txtIPPort->text().toStdString());
     WriteSetting("EnableStartMin", flag(EnableStartMin));
     WriteSetting("HighSensitivity", flag(HighSensitivity));
+    WriteSetting("Receivers", std::to_string(Receivers));
+    WriteSetting("SwapAB", flag(SwapAB));
     if (!isMinimized()) {
         WriteSetting("MainTop", std::to_string(pos().y() * 15));
         WriteSetting("MainLeft", std::to_string(pos().x() * 15));
@@ -417,7 +438,7 @@ void frmGMSK::SaveSettings()
 void frmGMSK::ClearCounters()
 {
     for (QLabel* label : {lblPreSyncs, lblSyncs, lblValid, lblVPct, lblErrors, lblEPct,
-                          lblOverruns, lbl123, lbl5, lbl1819, lbl21, lblOther})
+                          lblOverruns, lbl123, lbl5, lbl1819, lbl21, lblOther, lblValidAB})
         label->setText(QString());
     Counters.Clear();
 }
@@ -427,7 +448,7 @@ void frmGMSK::EnableSettings(bool enable)
     for (QWidget* control : std::initializer_list<QWidget*>{SoundDevice, opt44100, opt48000, cbSerial,
                                                            cbLogfile, cbPort, cbBaud, cbPush,
                                                            txtIPPort, txtPath, cmdBrowse,
-                                                           cbHighSensitivity})
+                                                           cbHighSensitivity, cbReceivers, cbSwapAB})
         control->setEnabled(enable);
 }
 
@@ -446,6 +467,7 @@ QLabel* frmGMSK::Label(CounterLabel label) const
     case CounterLabel::lbl1819: return lbl1819;
     case CounterLabel::lbl21: return lbl21;
     case CounterLabel::lblOther: return lblOther;
+    case CounterLabel::lblValidAB: return lblValidAB;
     }
     return lblOther;
 }
@@ -469,6 +491,16 @@ void frmGMSK::txtPath_Change() { LogFileName = txtPath->text().toStdString(); }
 void frmGMSK::cbStartMinMon_Click() { EnableStartMin = cbStartMinMon->isChecked(); }
 
 void frmGMSK::cbHighSensitivity_Click() { HighSensitivity = cbHighSensitivity->isChecked(); }
+
+void frmGMSK::cbReceivers_Click()
+{
+    Receivers = cbReceivers->currentIndex() == 1 ? 2 : 1;
+    cbSwapAB->setVisible(Receivers == 2);
+    lblValidABCaption->setVisible(Receivers == 2);
+    lblValidAB->setVisible(Receivers == 2);
+}
+
+void frmGMSK::cbSwapAB_Click() { SwapAB = cbSwapAB->isChecked(); }
 
 Demodulator frmGMSK::ChosenDemodulator() const
 {
@@ -526,14 +558,15 @@ void frmGMSK::StartMonitoring()
     OutputsControl.OpenOutputs();
     if (SoundDevice->currentIndex() >= 0)
         SoundDeviceNumber = SoundDevice->currentIndex();
-    if (!Capture.OpenWaveIn(SampleRate, SoundDeviceNumber)) {
+    if (!Capture.OpenWaveIn(SampleRate, SoundDeviceNumber, Receivers)) {
         OutputsControl.CloseOutputs();
         Messages.Show("Start Monitoring Failed!");
         return;
     }
     // The built-in receiver initialises at the first buffer; the library
     // is re-initialised now.
-    Chain.Start(SampleRate, ChosenDemodulator(), DemodTrace);
+    Chain.SwapChannels = SwapAB;
+    Chain.Start(Capture.CaptureFormat(), ChosenDemodulator(), DemodTrace);
     cmdReplay->setEnabled(false);
     ClearCounters();
     Timer->setInterval(250);
@@ -560,14 +593,9 @@ void frmGMSK::Timer_Timer()
 {
     if (Dispatching)
         return;  // one dispatch at a time
-    const int32_t filled = Capture.FilledBuffers();
-    if (filled >= 30)
-        Counters.AddOverrun();
-    if (filled > 0) {
-        Dispatching = true;
-        Capture.DispatchFilledBuffers(Chain, [] { QCoreApplication::processEvents(); });
-        Dispatching = false;
-    }
+    Dispatching = true;
+    CaptureTick(Capture, Chain, [] { QCoreApplication::processEvents(); });
+    Dispatching = false;
     if (StopAfterDispatch) {
         StopAfterDispatch = false;
         if (MonitoringActive)
@@ -620,7 +648,7 @@ void frmGMSK::cmdReplay_Click()
     // The replay doubles as a speed test: slower than the audio it holds
     // means live monitoring at this rate would fall behind.
     const qint64 elapsed = QDateTime::currentSecsSinceEpoch() - start;
-    if (SampleRate > 0 && static_cast<double>(elapsed) > static_cast<double>(WavDataBytes) / SampleRate)
+    if (SlowerThanRealTime(elapsed, WavDataBytes, {SampleRate, WavFormat.Channels, WavFormat.BitsPerSample}))
         Messages.Show("This machine is too slow for realtime monitoring at " +
                       std::to_string(SampleRate) + "!");
 
@@ -633,37 +661,21 @@ void frmGMSK::cmdReplay_Click()
 
 std::string frmGMSK::ReplayWavFile(const std::string& fileName)
 {
-    WavReader reader;
-    const std::string problem = reader.Open(fileName);
-    if (!problem.empty())
-        return problem;
-    SampleRate = reader.SampleRate();
-    WavDataBytes = reader.WavDataBytes();
-    Chain.Start(SampleRate, ChosenDemodulator(), DemodTrace);
-
-    std::vector<uint8_t> block(WavReader::BlockSize);
-    int64_t total = 0;
-    std::string readProblem;
-    for (int32_t n = WavReader::BlockSize; n == WavReader::BlockSize;) {
-        n = reader.Read(block.data());
-        if (n < 0) {
-            readProblem = reader.ReadError();  // nothing of a failed read is used
-            break;
-        }
-        if (n > 0) {
-            Chain.ProcessBlock(std::span(block).first(static_cast<size_t>(n)));
-            total += n;
-            QCoreApplication::processEvents();
-        }
-        if (!ReplayActive)
-            break;
+    // With two receivers the file may be 16-bit or stereo; with one it is
+    // 8-bit mono, as it always was.
+    Chain.SwapChannels = SwapAB;
+    const ReplayOutcome outcome =
+        kelvane::ReplayWavFile(fileName, Receivers == 2, Chain, ChosenDemodulator(), DemodTrace,
+                               {.Opened = {}, .BetweenBlocks = [this] {
+                                   QCoreApplication::processEvents();
+                                   return ReplayActive;
+                               }});
+    if (outcome.HeaderRead) {
+        SampleRate = outcome.Format.SampleRate;
+        WavDataBytes = outcome.WavDataBytes;
+        WavFormat = outcome.Format;
     }
-    Chain.Finish();
-    // A recording that was never finalised has no size in its header: the
-    // speed check takes what was read.
-    if (WavDataBytes == 0 || WavDataBytes == -1)
-        WavDataBytes = static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
-    return readProblem;
+    return outcome.Problem;
 }
 
 // --- Closing and the tray ------------------------------------------------------

@@ -66,6 +66,8 @@ public:
     void cmdBrowse_Click();
     void cbStartMinMon_Click();
     void cbHighSensitivity_Click();
+    void cbReceivers_Click();
+    void cbSwapAB_Click();
     void mnuShow_Click();
     void mnuExit_Click();
     void IPTimer_Timer();
@@ -110,11 +112,14 @@ public:
     int32_t DemodTrace = 0;
     std::string LastReplayDir;
     int32_t WavDataBytes = 0;
+    AudioFormat WavFormat;  // of the last file whose header was read
     // Persistent settings beside the output switches.
     std::string ComPortNumber;  // the port's name, "None" when there is none
     int32_t ComBaudRate = 0;
     bool EnableStartMin = false;
     bool HighSensitivity = false;  // the burst demodulator serves
+    int32_t Receivers = 1;         // 2: a stereo sound card, left A and right B
+    bool SwapAB = false;           // with two receivers: left B, right A
     OutputSettings Outputs;
 
     ReceiveCounters Counters;
@@ -138,11 +143,15 @@ public:
     QLabel* lbl1819 = nullptr;
     QLabel* lbl21 = nullptr;
     QLabel* lblOther = nullptr;
+    QLabel* lblValidABCaption = nullptr;
+    QLabel* lblValidAB = nullptr;
     QComboBox* SoundDevice = nullptr;
     QRadioButton* opt44100 = nullptr;
     QRadioButton* opt48000 = nullptr;
     QCheckBox* cbUseDLL = nullptr;
     QCheckBox* cbStartMinMon = nullptr;
+    QComboBox* cbReceivers = nullptr;
+    QCheckBox* cbSwapAB = nullptr;
     QProgressBar* pbLevel = nullptr;
     QCheckBox* cbSerial = nullptr;
     QComboBox* cbPort = nullptr;

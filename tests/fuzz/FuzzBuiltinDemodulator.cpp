@@ -1,5 +1,6 @@
 // The built-in demodulator fed arbitrary samples in arbitrary buffer sizes.
 #include "BuiltinDemodulator.h"
+#include "FramePath.h"
 #include "SentenceEncoder.h"
 
 #include "Recorders.h"
@@ -16,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     test::RecordingSink sink;
     ReceiveCounters counters(view);
     SentenceEncoder encoder(counters, sink);
-    BuiltinDemodulator demod(counters, view, encoder);
+    FramePath frames(counters, view, encoder);
+    BuiltinDemodulator demod(frames);
     demod.SampleRate = Rates[data[0] % 8];
     demod.Reset();
     const size_t blockSize = 1 + data[1];

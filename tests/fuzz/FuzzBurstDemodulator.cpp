@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     test::ChainRig rig;
     ReceiveChain& chain = rig.chain;
     const ReceiveCounters& counters = rig.counters;
-    chain.Burst.Repair = (data[2] & 1) != 0;
+    chain.BurstRepair = (data[2] & 1) != 0;
     chain.Start(Rates[data[0] % 8], Demodulator::Burst);
     const size_t blockSize = 1 + static_cast<size_t>(data[1]) * 64;
     data += 3;

@@ -1,6 +1,7 @@
 #include "SignalGenerator.h"
 
 #include "WavReader.h"
+#include "WavWriter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -118,9 +119,31 @@ void SignalGenerator::AddBits(std::span<const uint8_t> bits, bool startsLow, siz
 
 std::vector<uint8_t> SignalGenerator::Render() const
 {
+    std::vector<uint8_t> samples(SampleCount());
+    RenderEach([&](size_t n, double value) {
+        samples[n] = static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+    });
+    return samples;
+}
+
+std::vector<int16_t> SignalGenerator::RenderWide() const
+{
+    std::vector<int16_t> samples(SampleCount());
+    RenderEach([&](size_t n, double value) {
+        samples[n] = static_cast<int16_t>(std::clamp(std::lround((value - 128) * 256), -32768L, 32767L));
+    });
+    return samples;
+}
+
+size_t SignalGenerator::SampleCount() const
+{
+    return static_cast<size_t>(std::ceil(Cursor * Options.sampleRate));
+}
+
+void SignalGenerator::RenderEach(const std::function<void(size_t, double)>& store) const
+{
     const double rate = Options.sampleRate;
-    const auto count = static_cast<size_t>(std::ceil(Cursor * rate));
-    std::vector<uint8_t> samples(count);
+    const size_t count = SampleCount();
     // A Gaussian filter on the frequency levels: each step of the level is
     // smeared into a normal CDF of width sigma (GMSK with the given BT).
     const double sigma =
@@ -152,52 +175,36 @@ std::vector<uint8_t> SignalGenerator::Render() const
         double value = 127.5 + Options.dcOffset + sign * Options.amplitude * bent;
         if (Options.noiseRms > 0)
             value += Options.noiseRms * noise(random);
-        samples[n] = static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+        store(n, value);
     }
-    return samples;
 }
 
 void WriteWav(const std::string& path, std::span<const uint8_t> samples, int sampleRate)
 {
-    auto le32 = [](std::vector<uint8_t>& out, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    auto le16 = [](std::vector<uint8_t>& out, uint16_t v) {
-        out.push_back(static_cast<uint8_t>(v & 0xFF));
-        out.push_back(static_cast<uint8_t>(v >> 8));
-    };
-    const auto dataSize = static_cast<uint32_t>(samples.size());
-    std::vector<uint8_t> header;
-    header.insert(header.end(), {'R', 'I', 'F', 'F'});
-    le32(header, 36 + dataSize + (dataSize & 1U));
-    header.insert(header.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    le32(header, 16);
-    le16(header, 1);  // PCM
-    le16(header, 1);  // mono
-    le32(header, static_cast<uint32_t>(sampleRate));
-    le32(header, static_cast<uint32_t>(sampleRate));
-    le16(header, 1);
-    le16(header, 8);
-    header.insert(header.end(), {'d', 'a', 't', 'a'});
-    le32(header, dataSize);
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
-    file.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(samples.size()));
-    if ((dataSize & 1U) != 0)
-        file.put('\0');
-    if (!file)
-        throw std::runtime_error("cannot write " + path);
+    WriteWav(path, samples, AudioFormat{sampleRate, 1, 8});
 }
 
-std::vector<uint8_t> ReadWav(const std::string& path, int* sampleRate)
+void WriteWav(const std::string& path, std::span<const uint8_t> bytes, const AudioFormat& format)
+{
+    WavWriter writer;
+    std::string problem = writer.Open(path, format);
+    if (problem.empty()) {
+        writer.Write(bytes);
+        problem = writer.Close();
+    }
+    if (!problem.empty())
+        throw std::runtime_error(problem);
+}
+
+std::vector<uint8_t> ReadWav(const std::string& path, int* sampleRate, AudioFormat* format)
 {
     WavReader reader;
+    reader.AcceptWideAndStereo = format != nullptr;
     const std::string problem = reader.Open(path);
     if (!problem.empty())
         throw std::runtime_error(path + " - " + problem);
     std::vector<uint8_t> samples;
-    std::vector<uint8_t> block(WavReader::BlockSize);
+    std::vector<uint8_t> block(static_cast<size_t>(reader.BlockBytes()));
     int32_t n = 0;
     while ((n = reader.Read(block.data())) > 0)
         samples.insert(samples.end(), block.begin(), block.begin() + n);
@@ -205,7 +212,30 @@ std::vector<uint8_t> ReadWav(const std::string& path, int* sampleRate)
         throw std::runtime_error(path + " - " + reader.ReadError());
     if (sampleRate != nullptr)
         *sampleRate = reader.SampleRate();
+    if (format != nullptr)
+        *format = reader.Format();
     return samples;
+}
+
+std::vector<uint8_t> Interleave(std::span<const uint8_t> left, std::span<const uint8_t> right)
+{
+    std::vector<uint8_t> both(2 * std::max(left.size(), right.size()), 128);
+    for (size_t i = 0; i < left.size(); ++i)
+        both[2 * i] = left[i];
+    for (size_t i = 0; i < right.size(); ++i)
+        both[2 * i + 1] = right[i];
+    return both;
+}
+
+std::vector<uint8_t> LittleEndian(std::span<const int16_t> samples)
+{
+    std::vector<uint8_t> bytes;
+    bytes.reserve(2 * samples.size());
+    for (const int16_t s : samples) {
+        bytes.push_back(static_cast<uint8_t>(static_cast<uint16_t>(s) & 0xFF));
+        bytes.push_back(static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8));
+    }
+    return bytes;
 }
 
 }  // namespace kelvane::test

@@ -3,7 +3,10 @@
 // sequence, HDLC flags, FCS-16, bit stuffing, NRZI, GMSK-shaped levels).
 #pragma once
 
+#include "AudioFormat.h"
+
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -70,8 +73,13 @@ public:
 
     double Duration() const { return Cursor; }
     std::vector<uint8_t> Render() const;
+    // The same audio in 16 bits: each value's top byte plus 128 is what
+    // Render gives, give or take the rounding.
+    std::vector<int16_t> RenderWide() const;
 
 private:
+    size_t SampleCount() const;
+    void RenderEach(const std::function<void(size_t, double)>& store) const;
     struct Step {
         double time;
         double delta;
@@ -84,10 +92,20 @@ private:
     double CurrentLevel = 0;
 };
 
-// Writes 8-bit mono PCM as a RIFF/WAVE file; throws when it cannot.
+// Writes PCM (8-bit mono, or bytes of the format) as a RIFF/WAVE file with
+// the program's writer; throws when it cannot.
 void WriteWav(const std::string& path, std::span<const uint8_t> samples, int sampleRate);
+void WriteWav(const std::string& path, std::span<const uint8_t> bytes, const AudioFormat& format);
 
-// Reads an 8-bit mono WAV through the program's reader; throws on error.
-std::vector<uint8_t> ReadWav(const std::string& path, int* sampleRate = nullptr);
+// Reads a WAV through the program's reader (8-bit mono only, unless the
+// format is asked for); throws on error.
+std::vector<uint8_t> ReadWav(const std::string& path, int* sampleRate = nullptr,
+                             AudioFormat* format = nullptr);
+
+// Two 8-bit channels as stereo frames, the shorter one padded with the
+// midline.
+std::vector<uint8_t> Interleave(std::span<const uint8_t> left, std::span<const uint8_t> right);
+// 16-bit samples as the bytes of a WAV file.
+std::vector<uint8_t> LittleEndian(std::span<const int16_t> samples);
 
 }  // namespace kelvane::test

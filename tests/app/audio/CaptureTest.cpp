@@ -23,11 +23,12 @@ class ThreadedDriver : public WaveInDevice {
 public:
     ~ThreadedDriver() override { Close(); }
     std::vector<std::string> DeviceNames() override { return {"double"}; }
-    int32_t Open(int32_t, int32_t, WaveInCallbackFn callback, void* instance) override
+    int32_t Open(int32_t, AudioFormat& format, WaveInCallbackFn callback, void* instance) override
     {
         if (Result != WaveInOk)
             return Result;
-        Filler.Reset(callback, instance);
+        format.BitsPerSample = 8;
+        Filler.Reset(callback, instance, static_cast<size_t>(format.FrameBytes()));
         Running = true;
         Thread = std::thread([this] { Run(); });
         return WaveInOk;
@@ -114,7 +115,7 @@ struct Rig : ChainRig {
     void RecordBuffers(int count)
     {
         for (int i = 0; i < count; ++i)
-            driver.Record(Capture::BufferBytes, static_cast<uint8_t>(128 + ++Recorded));
+            driver.Record(Capture::BufferFrames, static_cast<uint8_t>(128 + ++Recorded));
     }
     int Recorded = 0;
 };

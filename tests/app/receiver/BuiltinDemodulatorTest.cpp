@@ -1,4 +1,5 @@
 #include "BuiltinDemodulator.h"
+#include "FramePath.h"
 #include "SentenceEncoder.h"
 
 #include "AisPayload.h"
@@ -25,15 +26,18 @@ struct Receiver {
     }
     void Feed(const Bytes& samples, size_t blockSize = 8192)
     {
-        for (size_t pos = 0; pos < samples.size(); pos += blockSize)
+        for (size_t pos = 0; pos < samples.size(); pos += blockSize) {
             demod.DemodulateSamples(
                 std::span(samples).subspan(pos, std::min(blockSize, samples.size() - pos)));
+            frames.ShowLevel();
+        }
     }
     RecordingView view;
     RecordingSink sink;
     ReceiveCounters counters{view};
     SentenceEncoder encoder{counters, sink};
-    BuiltinDemodulator demod{counters, view, encoder};
+    FramePath frames{counters, view, encoder};
+    BuiltinDemodulator demod{frames};
 };
 
 Bytes Transmissions(const std::vector<Bytes>& messages, const RenderOptions& render = {},
@@ -131,6 +135,7 @@ TEST(BuiltinDemodulator, ResetClearsAllTenCountersAtTheNextBuffer)
     r.Feed(samples);
     r.counters.OverrunCount = 3;
     r.counters.MsgCount5 = 2;
+    r.frames.StartStream();
     r.demod.Reset();
     r.Feed(Bytes(100, 128));
     EXPECT_EQ(r.counters.ValidCount, 0);

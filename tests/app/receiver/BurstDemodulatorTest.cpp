@@ -147,7 +147,8 @@ TEST(BurstDemodulator, RepairMendsAnErasedBit)
     }
     Receiver withRepair(Demodulator::Burst);
     Receiver without(Demodulator::Burst);
-    without.chain.Burst.Repair = false;
+    without.chain.BurstRepair = false;
+    without.chain.Start(48000, Demodulator::Burst);
     const size_t repaired = withRepair.Decode(samples);
     const size_t plain = without.Decode(samples);
     // Measured when written: 30 with the repair, 29 without.
@@ -173,7 +174,7 @@ TEST(BurstDemodulator, NoFalseMessageInNoise)
         Receiver burst(Demodulator::Burst);
         EXPECT_EQ(burst.Decode(noise), 0u) << (white ? "white noise" : "receiver noise");
         EXPECT_EQ(burst.counters.ValidCount, 0);
-        EXPECT_LT(burst.chain.Burst.FcsEvaluations, 60) << "frame checks in a minute of noise";
+        EXPECT_LT(burst.chain.FrameChecks(), 60) << "frame checks in a minute of noise";
     }
 }
 

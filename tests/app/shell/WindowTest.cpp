@@ -38,11 +38,12 @@ using Bytes = std::vector<uint8_t>;
 class FakeCapture : public SoundCapture {
 public:
     std::vector<std::string> InputDeviceNames() override { return Devices; }
-    bool OpenWaveIn(int32_t& sampleRate, int32_t deviceNumber) override
+    bool OpenWaveIn(int32_t& sampleRate, int32_t deviceNumber, int32_t channels) override
     {
         if (sampleRate == 0)
             sampleRate = 44100;
         OpenedDevice = deviceNumber;
+        Format = {sampleRate, channels, 8};
         if (!OpenSucceeds) {
             Messages->Show("An error occured while attempting to open audio device.    The device "
                            "number (" + std::to_string(deviceNumber) + ") cannot be found.",
@@ -58,6 +59,7 @@ public:
         Open = false;
         return true;
     }
+    AudioFormat CaptureFormat() const override { return Format; }
     int32_t FilledBuffers() const override { return Filled; }
     void DispatchFilledBuffers(ReceiveChain&, const std::function<void()>& processEvents) override
     {
@@ -77,6 +79,7 @@ public:
     bool Open = false;
     bool InDispatch = false;
     int32_t OpenedDevice = -1;
+    AudioFormat Format;
     int32_t Filled = 0;
     int Dispatches = 0;
     std::function<void()> DuringDispatch;

@@ -1,0 +1,46 @@
+#include "FramePath.h"
+
+#include "FrameCheck.h"
+#include "ReceiveCounters.h"
+#include "ReceiverView.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace kelvane {
+
+void FramePath::Initialised(RadioChannel)
+{
+    // Both channels of a stereo stream initialise at its first block; the
+    // second must not clear what the first counted in it.
+    if (std::exchange(Cleared, true))
+        return;
+    Counters.Clear();
+}
+
+void FramePath::PreSync(RadioChannel) { Counters.AddPreSync(); }
+
+void FramePath::Sync(RadioChannel) { Counters.AddSync(); }
+
+void FramePath::Frame(const ReceivedFrame& frame)
+{
+    if (ComputeFcs(frame.Bytes) != FcsGood) {
+        Counters.AddError();
+        return;
+    }
+    Counters.AddValid(frame.Channel);
+    FrameToBits(frame.Bytes, Encoder, frame.Channel);
+}
+
+void FramePath::FrameError(RadioChannel) { Counters.AddError(); }
+
+void FramePath::InputLevel(RadioChannel, int32_t peak) { BlockPeak = std::max(BlockPeak, peak); }
+
+void FramePath::ShowLevel()
+{
+    if (LevelMinimum <= BlockPeak)
+        View.SetLevel(BlockPeak);
+    BlockPeak = -1;
+}
+
+}  // namespace kelvane
