@@ -144,9 +144,10 @@ void frmGMSK::BuildControls()
     cbReceivers = new QComboBox(audio);
     cbReceivers->addItem("One (mono)");
     cbReceivers->addItem("Two (stereo: left A, right B)");
-    cbReceivers->setGeometry(Twips(1440, 1080, 2520, 330));
+    cbReceivers->setGeometry(Twips(1440, 1080, 3735, 330));
+    // Beside the rates, where the hidden Use DLL box sits.
     cbSwapAB = new QCheckBox("Swap A/B", audio);
-    cbSwapAB->setGeometry(Twips(4050, 1080, 1200, 330));
+    cbSwapAB->setGeometry(Twips(3720, 720, 1455, 330));
     cbStartMinMon =
         new QCheckBox("Monitor audio input and minimize to system tray at startup", audio);
     cbStartMinMon->setGeometry(Twips(120, 1500, 5160, 330));

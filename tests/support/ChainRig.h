@@ -6,14 +6,18 @@
 
 #include "BlockSource.h"
 #include "BrinecoreLibrary.h"
+#include "FrameCheck.h"
 #include "ReceiveChain.h"
 #include "ReceiveCounters.h"
 #include "Replay.h"
 #include "SentenceEncoder.h"
+#include "SignalGenerator.h"
 
 #include <algorithm>
 #include <cstring>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace kelvane::test {
 
@@ -42,6 +46,18 @@ private:
     size_t Block;
     size_t Position = 0;
 };
+
+// The sentences of the messages, as the program encodes them (mono).
+inline std::vector<std::string> Sentences(const std::vector<std::vector<uint8_t>>& messages)
+{
+    RecordingView view;
+    RecordingSink sink;
+    ReceiveCounters counters(view);
+    SentenceEncoder encoder(counters, sink);
+    for (const std::vector<uint8_t>& m : messages)
+        FrameToBits(WithFcs(m), encoder);
+    return sink.Blocks;
+}
 
 struct ChainRig {
     // Runs the samples (of the stream's format, 8-bit mono unless started

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Makes sure a PulseAudio server answers and has a null sink "kelvane_null"
-# (48000 Hz, mono) for the live-capture tests: audio played into the sink
-# comes back from its monitor source, as from a receiver on the sound card.
+# Makes sure a PulseAudio server answers and has the null sinks
+# "kelvane_null" (48000 Hz, mono) and "kelvane_stereo" (two channels) for the
+# live-capture tests: audio played into a sink comes back from its monitor
+# source, as from one receiver (or two) on the sound card.
 # Starts a server of its own when none answers (CI has none). Leaves the
 # user's default devices alone.
 set -euo pipefail
@@ -25,7 +26,9 @@ if ! pactl info >/dev/null 2>&1; then
   echo "pulse-null-sink: no PulseAudio server answers and none could be started" >&2
   exit 1
 fi
-if ! pactl list short sinks | grep -q '^[0-9]*[[:space:]]kelvane_null[[:space:]]'; then
-  pactl load-module module-null-sink sink_name=kelvane_null rate=48000 channels=1 >/dev/null
-fi
-echo "pulse-null-sink: kelvane_null ready on $(pactl info | sed -n 's/^Server String: //p')"
+for sink in kelvane_null:1 kelvane_stereo:2; do
+  if ! pactl list short sinks | grep -q "^[0-9]*[[:space:]]${sink%:*}[[:space:]]"; then
+    pactl load-module module-null-sink sink_name="${sink%:*}" rate=48000 channels="${sink#*:}" >/dev/null
+  fi
+done
+echo "pulse-null-sink: kelvane_null and kelvane_stereo ready on $(pactl info | sed -n 's/^Server String: //p')"

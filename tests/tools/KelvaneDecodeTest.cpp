@@ -177,6 +177,38 @@ TEST_F(KelvaneDecode, BurstDemodulatorReportsItsFrameChecks)
         << "only the burst demodulator makes frame checks of its own";
 }
 
+TEST_F(KelvaneDecode, AStereoFileDecodesBothSidesLetteredAndTheSwapTradesTheLetters)
+{
+    // The real 16-bit original carries the same air on both sides.
+    const std::string wav = std::string(KELVANE_TEST_AUDIO_DIR) + "/bergen-48k-s16-stereo.wav";
+    for (bool swap : {false, true}) {
+        std::vector<std::string> args = {wav};
+        if (swap)
+            args.insert(args.begin(), "--swap-channels");
+        const ProgramResult result = RunProgram(Decoder, args);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        std::map<std::string, std::vector<std::string>> byChannel;
+        std::istringstream lines(result.out);
+        for (std::string line; std::getline(lines, line);) {
+            SentenceFields fields;
+            ASSERT_TRUE(ParseSentence(line, fields)) << line;
+            byChannel[fields.channel].push_back(fields.payload);
+        }
+        ASSERT_EQ(byChannel.size(), 2u) << result.out;
+        EXPECT_EQ(byChannel["A"], byChannel["B"]);
+        EXPECT_GE(byChannel["A"].size(), 4u);
+        EXPECT_NE(result.err.find("Valid A: " + std::to_string(byChannel["A"].size()) + "\n"), std::string::npos);
+        // The left side (A, or B when swapped) is decoded first in each block.
+        EXPECT_EQ(result.out.substr(0, 14), swap ? "!AIVDM,1,1,,B," : "!AIVDM,1,1,,A,");
+    }
+    // Options for live input only.
+    for (const char* option : {"--stereo", "--record=x.wav"}) {
+        const ProgramResult result = RunProgram(Decoder, {option, wav});
+        EXPECT_EQ(result.exitCode, 2) << option;
+        EXPECT_NE(result.err.find("live input"), std::string::npos) << result.err;
+    }
+}
+
 TEST_F(KelvaneDecode, StandardInputAndTraceText)
 {
     const ProgramResult result =

@@ -219,26 +219,34 @@ std::string Gpsdecode(const std::string& sentences)
 
 TEST(SentenceEncoder, GpsdecodeReadsOurSentencesAsTheOriginals)
 {
-    std::string originals;
-    std::string ours;
-    Encoder e;
-    for (const AisMessage& m : Corpus()) {
-        std::vector<uint8_t> bits;
-        try {
-            bits = ArmouredToBits(m.payload, m.fillBits);
-        } catch (const std::invalid_argument&) {
-            continue;
+    // Without a channel letter, and with the one each original carries.
+    for (bool lettered : {false, true}) {
+        std::string originals;
+        std::string ours;
+        Encoder e;
+        for (const AisMessage& m : Corpus()) {
+            std::vector<uint8_t> bits;
+            SentenceFields fields;
+            try {
+                bits = ArmouredToBits(m.payload, m.fillBits);
+            } catch (const std::invalid_argument&) {
+                continue;
+            }
+            for (const std::string& line : m.sentences) {
+                // Without the tag fields some logs add after the checksum.
+                const size_t begin = line.find("!AIVD");
+                originals += line.substr(begin, line.find('*', begin) + 3 - begin) + "\r\n";
+            }
+            const bool known = lettered && ParseSentence(m.sentences[0].substr(m.sentences[0].find("!AIVD")), fields) &&
+                               (fields.channel == "A" || fields.channel == "B");
+            ours += e.encoder.EncodeSentences(Bits(bits), known ? static_cast<RadioChannel>(fields.channel[0])
+                                                                : RadioChannel::Unknown);
         }
-        for (const std::string& line : m.sentences) {
-            // Without the tag fields some logs add after the checksum.
-            const size_t begin = line.find("!AIVD");
-            originals += line.substr(begin, line.find('*', begin) + 3 - begin) + "\r\n";
-        }
-        ours += e.encoder.EncodeSentences(Bits(bits));
+        const std::string expected = Gpsdecode(originals);
+        ASSERT_GT(expected.size(), 10000u) << expected.substr(0, 200);
+        EXPECT_EQ(Gpsdecode(ours), expected) << (lettered ? "lettered" : "without letters");
+        EXPECT_EQ(ours.find(",,B,") != std::string::npos, lettered);
     }
-    const std::string expected = Gpsdecode(originals);
-    ASSERT_GT(expected.size(), 10000u) << expected.substr(0, 200);
-    EXPECT_EQ(Gpsdecode(ours), expected);
 }
 
 // --- Dispatch to the outputs -----------------------------------------------------

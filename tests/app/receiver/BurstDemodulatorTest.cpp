@@ -15,17 +15,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::vector<std::string> Sentences(const std::vector<Bytes>& messages)
-{
-    RecordingView view;
-    RecordingSink sink;
-    ReceiveCounters counters(view);
-    SentenceEncoder encoder(counters, sink);
-    for (const Bytes& m : messages)
-        FrameToBits(WithFcs(m), encoder);
-    return sink.Blocks;
-}
-
 struct Receiver : ChainRig {
     explicit Receiver(Demodulator which, int rate = 48000) { chain.Start(rate, which); }
 };

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
 #include <vector>
 
 namespace kelvane::test {
@@ -139,6 +141,140 @@ TEST(ReceiveChain, LibraryPathShowsPeaksFromTheMidlineUpEvenWithoutFrames)
     EXPECT_EQ(c.view.Levels, std::vector<int>{200});
     EXPECT_EQ(c.counters.SyncCount, 0);
     EXPECT_TRUE(c.view.Captions.empty()) << "no output, no frame handling";
+}
+
+}  // namespace
+}  // namespace kelvane::test
+
+namespace kelvane::test {
+namespace {
+
+// --- Two channels -------------------------------------------------------------
+
+// Distinct position reports, and a static data report (two sentences).
+std::vector<Bytes> Traffic(uint32_t seed, int count)
+{
+    std::vector<Bytes> messages;
+    for (int i = 0; i < count; ++i) {
+        Bytes report = ArmouredToOctets("13mn4I0P000HEd>RSk<8Vgv406bh");
+        report[5] = static_cast<uint8_t>(seed * 16 + static_cast<uint32_t>(i));
+        messages.push_back(report);
+    }
+    Bytes voyage(53, 0x21);
+    voyage[0] = 5 << 2;
+    voyage[9] = static_cast<uint8_t>(seed);
+    messages.push_back(voyage);
+    return messages;
+}
+
+// A side of the air: the messages with gaps, starting after lead seconds.
+SignalGenerator Air(const std::vector<Bytes>& messages, double lead, double gap)
+{
+    SignalGenerator gen({.noiseRms = 2, .seed = static_cast<uint32_t>(lead * 1000)});
+    gen.AddSilence(lead);
+    for (const Bytes& m : messages) {
+        gen.AddTransmission(m);
+        gen.AddSilence(gap);
+    }
+    return gen;
+}
+
+// The payloads (field 6) of the sentences, each with its channel field.
+std::multiset<std::string> Payloads(const std::vector<std::string>& blocks)
+{
+    std::multiset<std::string> payloads;
+    for (const std::string& block : blocks) {
+        std::vector<std::string> fields;
+        std::stringstream split(block.substr(0, block.find('*')));
+        for (std::string field; std::getline(split, field, ',');)
+            fields.push_back(field);
+        payloads.insert(fields.at(4) + ":" + fields.at(5));
+    }
+    return payloads;
+}
+
+std::multiset<std::string> Expected(const std::vector<Bytes>& messages, const std::string& channel)
+{
+    std::multiset<std::string> payloads;
+    for (const std::string& p : Payloads(Sentences(messages)))
+        payloads.insert(channel + p);
+    return payloads;
+}
+
+const Demodulator AllThree[] = {Demodulator::Library, Demodulator::Builtin, Demodulator::Burst};
+
+TEST(TwoChannels, EveryMessageOnceWithItsLetterOnEveryDemodulator)
+{
+    // Bursts of the two sides overlap in time and straddle blocks of any
+    // size; a swap exchanges the letters.
+    const std::vector<Bytes> left = Traffic(1, 8), right = Traffic(2, 6);
+    const Bytes stereo = Interleave(Air(left, 0.01, 0.013).Render(), Air(right, 0.021, 0.017).Render());
+    for (Demodulator which : AllThree) {
+        for (bool swap : {false, true}) {
+            for (size_t blockFrames : {size_t{8192}, size_t{3001}}) {
+                ChainRig c;
+                c.chain.SwapChannels = swap;
+                c.chain.Start({48000, 2, 8}, which);
+                c.Decode(stereo, blockFrames);
+                std::multiset<std::string> expected = Expected(left, swap ? "B" : "A");
+                expected.merge(Expected(right, swap ? "A" : "B"));
+                EXPECT_EQ(Payloads(c.sink.Blocks), expected)
+                    << static_cast<int>(which) << (swap ? " swapped" : "") << ", blocks of " << blockFrames;
+                EXPECT_EQ(c.counters.ValidCount, 16);
+                EXPECT_EQ(swap ? c.counters.ValidCountB : c.counters.ValidCountA, 9);
+                EXPECT_EQ(c.view.Caption(CounterLabel::lblValidAB), swap ? "7 / 9" : "9 / 7");
+            }
+        }
+    }
+}
+
+TEST(TwoChannels, ASideAloneGivesWhatItGivesAsMonoAndASilentSideNothing)
+{
+    const std::vector<Bytes> left = Traffic(3, 10);
+    SignalGenerator quiet({.noiseRms = 2, .seed = 9});
+    quiet.AddSilence(0.5);
+    const Bytes mono = Air(left, 0.01, 0.011).Render();
+    const Bytes stereo = Interleave(mono, quiet.Render());
+    for (Demodulator which : AllThree) {
+        ChainRig alone, both;
+        alone.chain.Start(48000, which);
+        alone.Decode(mono);
+        both.chain.Start({48000, 2, 8}, which);
+        both.Decode(stereo);
+        std::multiset<std::string> lettered;
+        for (const std::string& p : Payloads(alone.sink.Blocks))
+            lettered.insert("A" + p);
+        EXPECT_EQ(Payloads(both.sink.Blocks), lettered) << static_cast<int>(which);
+        EXPECT_EQ(both.counters.SyncCount, alone.counters.SyncCount);
+        EXPECT_EQ(both.counters.ValidCountB, 0);
+        EXPECT_EQ(alone.sink.Blocks.front().substr(0, 14), "!AIVDM,1,1,,,1") << "mono: no letter";
+    }
+}
+
+TEST(TwoChannels, SixteenBitsGiveTheZeroCrossingPathsWhatTheirEightBitConversionGives)
+{
+    // A real recording: 16-bit stereo, both sides the same air.
+    AudioFormat format;
+    const Bytes wide = ReadWav(std::string(KELVANE_TEST_AUDIO_DIR) + "/bergen-48k-s16-stereo.wav",
+                               nullptr, &format);
+    ASSERT_EQ(format, (AudioFormat{48000, 2, 16}));
+    Bytes narrow;
+    for (size_t i = 0; i + 1 < wide.size(); i += 2)
+        narrow.push_back(static_cast<uint8_t>((static_cast<int16_t>(wide[i] | wide[i + 1] << 8) >> 8) + 128));
+    for (Demodulator which : {Demodulator::Library, Demodulator::Builtin}) {
+        ChainRig fromWide, fromNarrow;
+        fromWide.chain.Start(format, which);
+        fromWide.Decode(wide);
+        fromNarrow.chain.Start({48000, 2, 8}, which);
+        fromNarrow.Decode(narrow);
+        EXPECT_EQ(fromWide.sink.Blocks, fromNarrow.sink.Blocks);
+        EXPECT_GE(fromWide.counters.ValidCountA, 3);
+        EXPECT_EQ(fromWide.counters.ValidCountA, fromWide.counters.ValidCountB);
+    }
+    ChainRig burst;
+    burst.chain.Start(format, Demodulator::Burst);
+    burst.Decode(wide);
+    EXPECT_GE(burst.counters.ValidCountA, 4) << "the burst demodulator reads the 16 bits";
 }
 
 }  // namespace

@@ -369,6 +369,49 @@ TEST_F(Window, ReplayShowsTheCountersAndLogsWhatTheDecoderPrints)
     EXPECT_EQ(w.SampleRate, 22050);
 }
 
+TEST_F(Window, TwoReceiversTakeStereoAndLetterTheChannels)
+{
+    const std::string stereo = std::string(KELVANE_TEST_AUDIO_DIR) + "/bergen-48k-s16-stereo.wav";
+    {
+        frmGMSK& w = Make();
+        w.Form_Load();
+        w.cbSerial->setChecked(false);
+        EXPECT_EQ(w.cbReceivers->currentText(), "One (mono)");
+        EXPECT_FALSE(w.cbSwapAB->isVisible());
+        EXPECT_FALSE(w.lblValidAB->isVisible());
+        // One receiver: a stereo file is refused as it always was.
+        ReplayChoice = stereo;
+        w.opt44100->click();
+        w.cmdReplay_Click();
+        ASSERT_EQ(Texts(), std::vector<std::string>{stereo + " - Wave data must be 8-bit / mono."});
+        EXPECT_EQ(w.SampleRate, 44100);
+
+        w.cbReceivers->setCurrentIndex(1);
+        EXPECT_EQ(w.cbReceivers->currentText(), "Two (stereo: left A, right B)");
+        EXPECT_TRUE(w.cbSwapAB->isVisible());
+        w.cbSwapAB->click();
+        w.cmdReplay_Click();
+        EXPECT_EQ(Texts().size(), 1u);
+        EXPECT_TRUE(w.lblValidAB->isVisible());
+        const int perSide = w.Counters.ValidCountA;
+        EXPECT_GE(perSide, 4);
+        EXPECT_EQ(Caption(w.lblValidAB), std::to_string(perSide) + " / " + std::to_string(perSide));
+        EXPECT_EQ(Caption(w.lblValid), std::to_string(2 * perSide));
+        EXPECT_EQ(w.SampleRate, 48000);
+
+        w.cmdStartMonitoring_Click();
+        EXPECT_EQ(Capture.Format.Channels, 2) << "the sound card opens with both inputs";
+        w.cmdStartMonitoring_Click();
+        w.close();
+    }
+    EXPECT_EQ(Stored("Receivers"), "2");
+    EXPECT_EQ(Stored("SwapAB"), "True");
+    frmGMSK& again = Make();
+    again.Form_Load();
+    EXPECT_EQ(again.cbReceivers->currentIndex(), 1);
+    EXPECT_TRUE(again.cbSwapAB->isChecked());
+}
+
 TEST_F(Window, BadFilesAreNamedAndCancelClearsCountersOnly)
 {
     frmGMSK& w = Make();
@@ -574,10 +617,11 @@ TEST_F(Window, Screenshot)
     const QByteArray path = qgetenv("KELVANE_SCREENSHOT");
     if (path.isEmpty())
         GTEST_SKIP() << "set KELVANE_SCREENSHOT to a PNG path to take one";
-    const std::string wav = std::string(KELVANE_TEST_AUDIO_DIR) + "/bergen-48k-u8.wav";
+    const std::string wav = std::string(KELVANE_TEST_AUDIO_DIR) + "/bergen-48k-s16-stereo.wav";
     frmGMSK& w = Make();
     w.Form_Load();
     w.cbSerial->setChecked(false);
+    w.cbReceivers->setCurrentIndex(1);
     w.cbPush->setChecked(true);
     w.txtIPPort->setText("127.0.0.1:10110");
     ReplayChoice = wav;
