@@ -92,17 +92,18 @@ void ReceiveChain::ProcessBlock(std::span<const uint8_t> block)
         std::vector<int16_t>& samples = SideWide[c];
         bytes.resize(frames);
         samples.resize(wide ? frames : 0);
-        const uint8_t* p = block.data() + c * (wide ? 2 : 1);
-        for (size_t i = 0; i < frames; ++i, p += frameBytes) {
-            if (wide) {
-                const auto s = static_cast<int16_t>(static_cast<uint16_t>(p[0] | p[1] << 8));
-                samples[i] = s;
-                // The top byte plus 128: what an 8-bit recording of the
-                // same audio holds.
-                bytes[i] = static_cast<uint8_t>((s >> 8) + 128);
-            } else {
-                bytes[i] = *p;
-            }
+        if (!wide) {
+            for (size_t i = 0; i < frames; ++i)
+                bytes[i] = block[i * frameBytes + c];
+            continue;
+        }
+        for (size_t i = 0; i < frames; ++i) {
+            const size_t at = i * frameBytes + 2 * c;
+            const auto s = static_cast<int16_t>(static_cast<uint16_t>(block[at] | block[at + 1] << 8));
+            samples[i] = s;
+            // The top byte plus 128: what an 8-bit recording of the same
+            // audio holds.
+            bytes[i] = static_cast<uint8_t>((s >> 8) + 128);
         }
     }
     for (size_t c = 0; c < channels; ++c)

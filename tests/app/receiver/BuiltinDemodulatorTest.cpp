@@ -1,9 +1,5 @@
-#include "BuiltinDemodulator.h"
-#include "FramePath.h"
-#include "SentenceEncoder.h"
-
 #include "AisPayload.h"
-#include "Recorders.h"
+#include "ChainRig.h"
 #include "SignalGenerator.h"
 
 #include <gtest/gtest.h>
@@ -18,26 +14,12 @@ using Bytes = std::vector<uint8_t>;
 const char* const ReportPayload = "13mn4I0P000HEd>RSk<8Vgv406bh";
 const char* const ReportSentence = "!AIVDM,1,1,,,13mn4I0P000HEd>RSk<8Vgv406bh,0*0D\r\n";
 
-struct Receiver {
-    explicit Receiver(int rate)
-    {
-        demod.SampleRate = rate;
-        demod.Reset();
-    }
-    void Feed(const Bytes& samples, size_t blockSize = 8192)
-    {
-        for (size_t pos = 0; pos < samples.size(); pos += blockSize) {
-            demod.DemodulateSamples(
-                std::span(samples).subspan(pos, std::min(blockSize, samples.size() - pos)));
-            frames.ShowLevel();
-        }
-    }
-    RecordingView view;
-    RecordingSink sink;
-    ReceiveCounters counters{view};
-    SentenceEncoder encoder{counters, sink};
-    FramePath frames{counters, view, encoder};
-    BuiltinDemodulator demod{frames};
+// The built-in demodulator on the receive chain, fed by the replay loop.
+struct Receiver : ChainRig {
+    explicit Receiver(int rate) : Rate(rate) { Reset(); }
+    void Reset() { chain.Start(Rate, Demodulator::Builtin); }
+    void Feed(const Bytes& samples, size_t blockSize = 8192) { Decode(samples, blockSize); }
+    int Rate;
 };
 
 Bytes Transmissions(const std::vector<Bytes>& messages, const RenderOptions& render = {},
@@ -135,8 +117,7 @@ TEST(BuiltinDemodulator, ResetClearsAllTenCountersAtTheNextBuffer)
     r.Feed(samples);
     r.counters.OverrunCount = 3;
     r.counters.MsgCount5 = 2;
-    r.frames.StartStream();
-    r.demod.Reset();
+    r.Reset();
     r.Feed(Bytes(100, 128));
     EXPECT_EQ(r.counters.ValidCount, 0);
     EXPECT_EQ(r.counters.MsgCount123, 0);
@@ -151,7 +132,7 @@ TEST(BuiltinDemodulator, LevelBarShowsPeaksFromTheMidlineUp)
     Receiver r(48000);
     r.Feed(Bytes(50, 127));
     EXPECT_TRUE(r.view.Levels.empty());
-    r.demod.Reset();
+    r.Reset();
     r.Feed(Bytes{1});  // a one-sample first buffer after a reset is read safely
     r.Feed(Bytes(50, 200));
     EXPECT_EQ(r.view.Levels, std::vector<int>{200});
