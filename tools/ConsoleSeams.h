@@ -1,12 +1,11 @@
 // kelvane-decode's stand-ins for the window: messages on standard error,
-// outputs chosen on the command line, sentences on standard output.
+// outputs chosen on the command line.
 #pragma once
 
 #include "DecodeOptions.h"
 #include "MessageBoxes.h"
 #include "OutputControl.h"
 #include "ReceiverView.h"
-#include "SentenceSink.h"
 
 #include <chrono>
 #include <cstdio>
@@ -34,7 +33,9 @@ public:
 class ConsoleOutputOptions : public OutputOptionsView {
 public:
     explicit ConsoleOutputOptions(const DecodeOptions& options)
-        : Options(options), Serial(options.UseSerial), Log(options.UseLog)
+        : Options(options), Serial(options.UseSerial), Log(options.UseLog),
+          TcpServer(!options.TcpServer.empty()), TcpClient(!options.TcpClient.empty()),
+          Tags(!options.StationName.empty())
     {
     }
     bool SerialChecked() const override { return Serial; }
@@ -47,6 +48,25 @@ public:
     bool PushChecked() const override { return Options.UseUdp; }
     std::string IPPortText() const override { return Options.UdpList; }
     void SetIPPortEnabled(bool) override {}
+    bool TcpServerChecked() const override { return TcpServer; }
+    void SetTcpServerChecked(bool checked) override { TcpServer = checked; }
+    std::string TcpServerText() const override { return Options.TcpServer; }
+    bool TcpClientChecked() const override { return TcpClient; }
+    void SetTcpClientChecked(bool checked) override { TcpClient = checked; }
+    std::string TcpClientText() const override { return Options.TcpClient; }
+    bool TagBlocksChecked() const override { return Tags; }
+    void SetTagBlocksChecked(bool checked) override { Tags = checked; }
+    std::string StationNameText() const override { return Options.StationName; }
+    // A headless station's journal shows who came and went.
+    void ShowTcpClients(size_t, const std::string& event) override
+    {
+        std::fprintf(stderr, "kelvane-decode: TCP server: %s\n", event.c_str());
+    }
+    void ShowTcpClientState(bool connected, const std::string& why) override
+    {
+        std::fprintf(stderr, "kelvane-decode: TCP %s: %s\n", Options.TcpClient.c_str(),
+                     connected ? "connected" : ("waiting (" + why + ")").c_str());
+    }
     // The window's red box lasts a second; here one line a second at most.
     void ShowUdpFailure() override
     {
@@ -61,26 +81,10 @@ private:
     const DecodeOptions& Options;
     bool Serial;
     bool Log;
+    bool TcpServer;
+    bool TcpClient;
+    bool Tags;
     std::chrono::steady_clock::time_point LastFailure{};
-};
-
-// Standard output (unless quiet), then the chosen outputs.
-class ConsoleSink : public SentenceSink {
-public:
-    ConsoleSink(bool quiet, SentenceSink& outputs) : Quiet(quiet), Outputs(outputs) {}
-    void Deliver(std::string_view block) override
-    {
-        if (!Quiet) {
-            // Flushed per message, so that a reader sees each at once.
-            std::fwrite(block.data(), 1, block.size(), stdout);
-            std::fflush(stdout);
-        }
-        Outputs.Deliver(block);
-    }
-
-private:
-    bool Quiet;
-    SentenceSink& Outputs;
 };
 
 }  // namespace kelvane

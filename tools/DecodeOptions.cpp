@@ -8,6 +8,7 @@ const char* const DecodeUsage =
     "usage: kelvane-decode [--demod library|builtin|burst] [--no-repair] [--trace] [--quiet]\n"
     "                      [--log PATH]\n"
     "                      [--serial PORT[,SETTINGS]] [--udp HOST:PORT,...] [--swap-channels]\n"
+    "                      [--tcp-server [ADDRESS:]PORT] [--tcp HOST:PORT] [--tag-blocks STATION]\n"
     "                      FILE.wav | --device N [--rate 44100|48000] [--stereo]\n"
     "                                            [--record FILE.wav]\n"
     "       kelvane-decode --list-devices\n";
@@ -60,7 +61,22 @@ const char* const DecodeHelp =
     "                       path); SETTINGS as for the mode command, default\n"
     "                       38400,n,8,1\n"
     "  --udp HOST:PORT,...  send each message as one datagram to every\n"
-    "                       destination (ports 1000 to 65000)\n"
+    "                       destination (ports 1000 to 65000); names are looked\n"
+    "                       up without holding up reception\n"
+    "  --tcp-server [ADDRESS:]PORT\n"
+    "                       serve every message to each TCP client that connects\n"
+    "                       (OpenCPN and other plotters; 10110 is the port\n"
+    "                       registered for NMEA 0183), on all interfaces unless\n"
+    "                       an address is given; up to 64 clients, a client that\n"
+    "                       stops reading is let go after 1 MiB\n"
+    "  --tcp HOST:PORT      push every message to a TCP listener (an aggregator,\n"
+    "                       a plotter), connecting again after any failure (1 s,\n"
+    "                       doubling to a minute between tries); messages made\n"
+    "                       while it is not connected are dropped and counted\n"
+    "  --tag-blocks STATION put an NMEA 4.0 tag block (station name, Unix time of\n"
+    "                       decoding, and the group of a multi-sentence message)\n"
+    "                       before each sentence of the log, standard output and\n"
+    "                       the network outputs; never on the serial port\n"
     "  --quiet              nothing on standard output\n"
     "  --help               show this text\n"
     "\n"
@@ -72,7 +88,8 @@ const char* const DecodeHelp =
     "At the end the counters (Syncs, Valid, Errors, PreSyncs and the message\n"
     "types; with two channels the valid frames of each) and the speed as\n"
     "\"x real time\" go to standard error; with the burst demodulator also its\n"
-    "frame checks, each a 1 in 65536 chance of a false message.\n"
+    "frame checks, each a 1 in 65536 chance of a false message; and for each\n"
+    "network output what it sent, dropped and how often it reconnected.\n"
     "\n"
     "Exit status: 0 when the file was read to its end or live decoding was\n"
     "stopped, 1 when the file could not be read (the message names the file)\n"
@@ -133,6 +150,10 @@ std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptio
                 return "--udp needs a list of destinations";
             options.UdpList = value;
             options.UseUdp = true;
+        } else if (arg == "--tcp-server" || arg == "--tcp" || arg == "--tag-blocks") {
+            if (!takeValue() || value.empty())
+                return arg + (arg == "--tag-blocks" ? " needs a station name" : " needs an address");
+            (arg == "--tcp-server" ? options.TcpServer : arg == "--tcp" ? options.TcpClient : options.StationName) = value;
         } else if (arg == "--stereo") {
             options.Stereo = true;
         } else if (arg == "--swap-channels") {

@@ -20,6 +20,9 @@ struct DecodeOptions {
     bool UseSerial = false;
     bool UseLog = false;
     bool UseUdp = false;
+    std::string TcpServer;       // --tcp-server [ADDRESS:]PORT
+    std::string TcpClient;       // --tcp HOST:PORT
+    std::string StationName;     // --tag-blocks STATION
     bool ListDevices = false;    // --list-devices
     int Device = -1;             // --device N: live from that input device
     int Rate = 48000;            // --rate 44100|48000

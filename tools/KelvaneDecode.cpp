@@ -46,6 +46,25 @@ void PrintCounters(const kelvane::ReceiveCounters& c, int32_t channels)
         std::fprintf(stderr, "Valid A: %d\nValid B: %d\n", c.ValidCountA, c.ValidCountB);
 }
 
+// What each network output did, for a station's journal.
+void PrintOutputs(const kelvane::OutputControl& outputs, const kelvane::DecodeOptions& options)
+{
+    if (options.UseUdp)
+        std::fprintf(stderr, "UDP: %lld datagrams sent, %lld failed\n",
+                     static_cast<long long>(outputs.Udp.Sent), static_cast<long long>(outputs.Udp.Failed));
+    if (!options.TcpServer.empty())
+        std::fprintf(stderr, "TCP server: %lld messages sent, %lld clients served, %lld dropped for not reading, %lld refused\n",
+                     static_cast<long long>(outputs.TcpServer.BlocksSent),
+                     static_cast<long long>(outputs.TcpServer.ClientsServed),
+                     static_cast<long long>(outputs.TcpServer.ClientsDropped),
+                     static_cast<long long>(outputs.TcpServer.ClientsRefused));
+    if (!options.TcpClient.empty())
+        std::fprintf(stderr, "TCP %s: %lld messages sent, %lld dropped, %lld reconnects\n",
+                     options.TcpClient.c_str(), static_cast<long long>(outputs.TcpClient.BlocksSent),
+                     static_cast<long long>(outputs.TcpClient.BlocksDropped),
+                     static_cast<long long>(outputs.TcpClient.Reconnects));
+}
+
 void PrintFrameChecks(const kelvane::ReceiveChain& chain)
 {
     if (chain.ActiveDemodulator() == kelvane::Demodulator::Burst)
@@ -83,12 +102,20 @@ int main(int argc, char** argv)
     ConsoleView view;
     ConsoleMessages messages;
     ConsoleOutputOptions outputOptions(options);
-    OutputSettings settings{options.UseSerial, options.UseLog, options.UseUdp};
+    OutputSettings settings{options.UseSerial, options.UseLog, options.UseUdp,
+                            !options.TcpServer.empty(), !options.TcpClient.empty(),
+                            !options.StationName.empty()};
     OutputControl outputs(outputOptions, messages, settings);
     OutputDispatch dispatch(outputs, messages);
-    ConsoleSink sink(options.Quiet, dispatch);
+    if (!options.Quiet) {
+        dispatch.Mirror = [](std::string_view block) {
+            // Flushed per message, so that a reader sees each at once.
+            std::fwrite(block.data(), 1, block.size(), stdout);
+            std::fflush(stdout);
+        };
+    }
     ReceiveCounters counters(view);
-    SentenceEncoder encoder(counters, sink);
+    SentenceEncoder encoder(counters, dispatch);
     BrinecoreLibrary library;
     ReceiveChain chain(counters, view, encoder, messages, library);
     chain.TraceText = [](std::string_view text) {
@@ -134,13 +161,18 @@ int main(int argc, char** argv)
         auto tick = start;
         while (!StopRequested) {
             tick += std::chrono::milliseconds(250);
-            while (!StopRequested && std::chrono::steady_clock::now() < tick)
+            // The network outputs (clients coming, reconnections) are
+            // served while the loop waits.
+            while (!StopRequested && std::chrono::steady_clock::now() < tick) {
+                QCoreApplication::processEvents();
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
             CaptureTick(capture, chain, [] { QCoreApplication::processEvents(); });
         }
         capture.CloseWaveIn();
         chain.Finish();
         outputs.CloseOutputs();
+        PrintOutputs(outputs, options);
         int status = 0;
         if (const std::string problem = recording.Close(); !problem.empty() && !RecordingFailed) {
             messages.Show(problem, MessageIcon::None, "");
@@ -155,14 +187,20 @@ int main(int argc, char** argv)
     }
 
     const auto start = std::chrono::steady_clock::now();
+    // Events run between blocks, for the network outputs.
     const ReplayOutcome replay = ReplayWavFile(options.File, true, chain, demodulator, traceFlag,
-                                               {.Opened = [&] { outputs.OpenOutputs(); }, .BetweenBlocks = {}});
+                                               {.Opened = [&] { outputs.OpenOutputs(); },
+                                                .BetweenBlocks = [] {
+                                                    QCoreApplication::processEvents();
+                                                    return true;
+                                                }});
     if (!replay.Problem.empty())
         std::fprintf(stderr, "%s - %s\n", options.File.c_str(), replay.Problem.c_str());
     if (!replay.HeaderRead)
         return 1;
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     outputs.CloseOutputs();
+    PrintOutputs(outputs, options);
     PrintCounters(counters, replay.Format.Channels);
     const double audioSeconds = static_cast<double>(replay.BytesRead) /
                                 replay.Format.FrameBytes() / replay.Format.SampleRate;

@@ -1,6 +1,7 @@
 #include "OutputControl.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace kelvane {
@@ -11,6 +12,30 @@ OutputControl::OutputControl(OutputOptionsView& view, MessageBoxes& messages,
       Settings(settings)
 {
     Udp.OnSendFailure = [this](const UdpDestination&) { View.ShowUdpFailure(); };
+    TcpServer.OnClientEvent = [this](const std::string& event) {
+        View.ShowTcpClients(TcpServer.ClientCount(), event);
+    };
+    TcpClient.OnStateChange = [this](bool connected, const std::string& why) {
+        View.ShowTcpClientState(connected, why);
+    };
+    Clock = [] {
+        return std::chrono::duration_cast<std::chrono::seconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+}
+
+void OutputControl::SendTcp(std::string_view block)
+{
+    if (TcpServer.IsOpen())
+        TcpServer.Send(block);
+    if (TcpClient.IsOpen())
+        TcpClient.Send(block);
+}
+
+std::string OutputControl::WithTagBlocks(std::string_view block)
+{
+    return TaggingOn ? Tags.Tag(block, Clock()) : std::string();
 }
 
 void OutputControl::WriteLog(std::string_view block)
@@ -45,6 +70,33 @@ void OutputControl::OpenOutputs()
         if (!Udp.UdpActive)
             Messages.Show("Invalid IP:Port values specified!");
     }
+    if (View.TcpServerChecked()) {
+        if (const std::string problem = TcpServer.Open(View.TcpServerText()); !problem.empty()) {
+            Messages.Show(problem);
+            View.SetTcpServerChecked(false);
+        }
+        else
+            View.ShowTcpClients(0, "listening on " + View.TcpServerText());
+    }
+    if (View.TcpClientChecked()) {
+        if (const std::string problem = TcpClient.Open(View.TcpClientText()); !problem.empty()) {
+            Messages.Show(problem);
+            View.SetTcpClientChecked(false);
+        } else {
+            View.ShowTcpClientState(false, "connecting");
+        }
+    }
+    TaggingOn = false;
+    if (View.TagBlocksChecked()) {
+        const std::string name = View.StationNameText();
+        if (const std::string problem = StationNameProblem(name); !problem.empty()) {
+            Messages.Show(problem + " Tag blocks are off.");
+            View.SetTagBlocksChecked(false);
+        } else {
+            Tags.StationName = name;
+            TaggingOn = true;
+        }
+    }
 }
 
 void OutputControl::CloseOutputs()
@@ -54,6 +106,9 @@ void OutputControl::CloseOutputs()
     Serial.ClosePort();
     Log.CloseLog();
     Udp.CloseUdpTargets();
+    TcpServer.Close();
+    TcpClient.Close();
+    TaggingOn = false;
 }
 
 void OutputControl::cbSerial_Click() { Settings.EnableSerial = View.SerialChecked(); }
@@ -65,5 +120,11 @@ void OutputControl::cbPush_Click()
     Settings.EnableIPLogging = View.PushChecked();
     View.SetIPPortEnabled(Settings.EnableIPLogging);
 }
+
+void OutputControl::cbTcpServer_Click() { Settings.EnableTcpServer = View.TcpServerChecked(); }
+
+void OutputControl::cbTcpClient_Click() { Settings.EnableTcpClient = View.TcpClientChecked(); }
+
+void OutputControl::cbTagBlocks_Click() { Settings.EnableTagBlocks = View.TagBlocksChecked(); }
 
 }  // namespace kelvane

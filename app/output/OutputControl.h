@@ -1,12 +1,15 @@
-// Opening and closing the three outputs together around a monitoring run or
-// a replay (serial port, log file, UDP, in that order), and serving them
-// while the run goes on.
+// Opening and closing the outputs together around a monitoring run or a
+// replay (serial port, log file, UDP, then the TCP server and client, in
+// that order), and serving them while the run goes on.
 #pragma once
 
 #include "LogFile.h"
 #include "MessageBoxes.h"
 #include "OutputDispatch.h"
 #include "SerialPort.h"
+#include "TagBlocks.h"
+#include "TcpClientOutput.h"
+#include "TcpServerOutput.h"
 #include "UdpTargets.h"
 
 #include <functional>
@@ -33,6 +36,22 @@ public:
     virtual void SetIPPortEnabled(bool enabled) = 0;
     // A failed UDP send: txtIPPort turns red for about a second.
     virtual void ShowUdpFailure() = 0;
+    // The TCP server ("TCP Output", [ADDRESS:]PORT), the TCP client ("Push
+    // to", HOST:PORT) and the tag blocks with their station name. An output
+    // that cannot open is unchecked, as a user's click would.
+    virtual bool TcpServerChecked() const = 0;
+    virtual void SetTcpServerChecked(bool checked) = 0;
+    virtual std::string TcpServerText() const = 0;
+    virtual bool TcpClientChecked() const = 0;
+    virtual void SetTcpClientChecked(bool checked) = 0;
+    virtual std::string TcpClientText() const = 0;
+    virtual bool TagBlocksChecked() const = 0;
+    virtual void SetTagBlocksChecked(bool checked) = 0;
+    virtual std::string StationNameText() const = 0;
+    // How the outputs fare: a client came or went, the push target was
+    // reached or lost.
+    virtual void ShowTcpClients(size_t count, const std::string& event) = 0;
+    virtual void ShowTcpClientState(bool connected, const std::string& why) = 0;
 };
 
 // The persistent output switches that the check boxes keep in step.
@@ -40,6 +59,9 @@ struct OutputSettings {
     bool EnableSerial = false;
     bool EnableLogfile = false;
     bool EnableIPLogging = false;
+    bool EnableTcpServer = false;
+    bool EnableTcpClient = false;
+    bool EnableTagBlocks = false;
 };
 
 class OutputControl : public OutputPorts {
@@ -48,7 +70,8 @@ public:
                   std::function<bool()> networkAlive = {});
 
     // Opens every enabled output and reports each failure; a failed serial
-    // port or log file is unchecked (and so switched off), an invalid UDP
+    // port, log file, TCP server or client (or a station name that cannot
+    // stand in a tag block) is unchecked and so switched off, an invalid UDP
     // list leaves UDP checked but sends nothing this run.
     void OpenOutputs();
     void CloseOutputs();
@@ -57,6 +80,9 @@ public:
     void cbSerial_Click();
     void cbLogfile_Click();
     void cbPush_Click();
+    void cbTcpServer_Click();
+    void cbTcpClient_Click();
+    void cbTagBlocks_Click();
 
     // OutputPorts: what the dispatch of each message uses.
     bool LogChecked() const override { return View.LogChecked(); }
@@ -69,10 +95,18 @@ public:
     std::string PortName() const override { return View.PortText(); }
     bool UdpActive() const override { return Udp.UdpActive; }
     void SendUdp(std::string_view block) override { Udp.SendUdp(block); }
+    void SendTcp(std::string_view block) override;
+    std::string WithTagBlocks(std::string_view block) override;
 
     LogFile Log;
     SerialPort Serial;
     UdpTargets Udp;
+    TcpServerOutput TcpServer;
+    TcpClientOutput TcpClient;
+    TagBlocks Tags;
+    bool TaggingOn = false;
+    // The clock of the tag blocks: Unix seconds when a message is decoded.
+    std::function<int64_t()> Clock;
 
 private:
     OutputOptionsView& View;

@@ -4,8 +4,12 @@ namespace kelvane {
 
 void OutputDispatch::Deliver(std::string_view block)
 {
+    const std::string tagged = Ports.WithTagBlocks(block);
+    const std::string_view logged = tagged.empty() ? block : std::string_view(tagged);
+    if (Mirror)
+        Mirror(logged);
     if (Ports.LogChecked())
-        Ports.WriteLog(block);
+        Ports.WriteLog(logged);
     if (Ports.SerialChecked()) {
         const int32_t written = Ports.WritePort(block);
         if (written != static_cast<int32_t>(block.size()))
@@ -13,7 +17,8 @@ void OutputDispatch::Deliver(std::string_view block)
                           std::to_string(written) + " of " + std::to_string(block.size()));
     }
     if (Ports.UdpActive())
-        Ports.SendUdp(block);
+        Ports.SendUdp(logged);
+    Ports.SendTcp(logged);
 }
 
 }  // namespace kelvane

@@ -1,11 +1,14 @@
 // Hands each message's sentences to the window's outputs: log file, serial
-// port, UDP, in that order, each when it is switched on.
+// port, UDP, then the TCP server and client, in that order, each when it is
+// switched on. With tag blocks on, the log and the network outputs get the
+// tagged form; the serial port never does.
 #pragma once
 
 #include "MessageBoxes.h"
 #include "SentenceSink.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +26,10 @@ public:
     virtual std::string PortName() const = 0;
     virtual bool UdpActive() const = 0;
     virtual void SendUdp(std::string_view block) = 0;
+    // Both TCP outputs, each when it is open.
+    virtual void SendTcp(std::string_view block) = 0;
+    // The block with its tag blocks, or "" while tag blocks are off.
+    virtual std::string WithTagBlocks(std::string_view block) = 0;
 };
 
 class OutputDispatch : public SentenceSink {
@@ -32,6 +39,10 @@ public:
     // Each output is served whatever happened to the one before; a short
     // serial write is reported and not retried.
     void Deliver(std::string_view block) override;
+
+    // Sees every block first, as the log holds it (kelvane-decode's
+    // standard output).
+    std::function<void(std::string_view)> Mirror;
 
 private:
     OutputPorts& Ports;

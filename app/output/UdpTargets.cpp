@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <thread>
 
 namespace kelvane {
 
@@ -69,13 +70,66 @@ bool UdpTargets::AnyNetworkInterfaceUp()
     return false;
 }
 
-UdpTargets::UdpTargets(std::function<bool()> networkAlive)
-    : NetworkAlive(networkAlive ? std::move(networkAlive) : AnyNetworkInterfaceUp)
+UdpTargets::UdpTargets(std::function<bool()> networkAlive, HostResolver resolver)
+    : NetworkAlive(networkAlive ? std::move(networkAlive) : AnyNetworkInterfaceUp),
+      Resolver(resolver ? std::move(resolver) : SystemResolver)
 {
+}
+
+QHostAddress UdpTargets::SystemResolver(const std::string& host)
+{
+    // Plotters mostly listen on IPv4 only: "localhost" should reach one
+    // even where the system lists ::1 first.
+    const QList<QHostAddress> addresses = QHostInfo::fromName(QString::fromStdString(host)).addresses();
+    for (const QHostAddress& address : addresses)
+        if (address.protocol() == QAbstractSocket::IPv4Protocol)
+            return address;
+    return addresses.isEmpty() ? QHostAddress() : addresses.first();
+}
+
+void UdpTargets::StartLookup(Endpoint& endpoint)
+{
+    const std::shared_ptr<Lookup> lookup = endpoint.NameLookup;
+    {
+        std::lock_guard lock(lookup->Lock);
+        if (lookup->Running)
+            return;
+        lookup->Running = true;
+        lookup->Started = std::chrono::steady_clock::now();
+    }
+    endpoint.FailedSinceLookup = false;
+    // Detached: a name server that never answers must not hold up the
+    // close or the program's end.
+    std::thread([lookup, resolver = Resolver, host = endpoint.Destination.Host] {
+        const QHostAddress address = resolver(host);
+        std::lock_guard lock(lookup->Lock);
+        if (!address.isNull())
+            lookup->Address = address;
+        lookup->Running = false;
+    }).detach();
+}
+
+QHostAddress UdpTargets::CurrentAddress(Endpoint& endpoint)
+{
+    if (!endpoint.NameLookup)
+        return endpoint.Address;
+    const auto now = std::chrono::steady_clock::now();
+    bool again = false;
+    {
+        std::lock_guard lock(endpoint.NameLookup->Lock);
+        endpoint.Address = endpoint.NameLookup->Address;
+        const auto since = now - endpoint.NameLookup->Started;
+        again = !endpoint.NameLookup->Running &&
+                (since >= LookupInterval || (endpoint.FailedSinceLookup && since >= RetryInterval));
+    }
+    if (again)
+        StartLookup(endpoint);
+    return endpoint.Address;
 }
 
 bool UdpTargets::OpenUdpTargets(std::string_view list)
 {
+    Sent = Failed = 0;
     if (list.empty())
         return true;
     for (const std::string& entry : SplitAt(list, ',')) {
@@ -84,28 +138,29 @@ bool UdpTargets::OpenUdpTargets(std::string_view list)
             return false;
         Endpoint endpoint;
         endpoint.Destination = *destination;
-        // Resolved once, when the run starts: a name that does not resolve
-        // shows as failed sends.
-        const QString host = QString::fromStdString(destination->Host);
-        if (!endpoint.Address.setAddress(host)) {
-            const QHostInfo info = QHostInfo::fromName(host);
-            if (!info.addresses().isEmpty())
-                endpoint.Address = info.addresses().first();
-        }
         endpoint.Socket = std::make_unique<QUdpSocket>();
-        endpoint.Socket->bind(endpoint.Address.protocol() == QAbstractSocket::IPv6Protocol
-                                  ? QHostAddress::AnyIPv6
-                                  : QHostAddress::AnyIPv4,
-                              0);
+        if (endpoint.Address.setAddress(QString::fromStdString(destination->Host))) {
+            endpoint.Socket->bind(endpoint.Address.protocol() == QAbstractSocket::IPv6Protocol
+                                      ? QHostAddress::AnyIPv6
+                                      : QHostAddress::AnyIPv4,
+                                  0);
+        } else {
+            // A name: looked up on the side; the socket binds at its first
+            // datagram, for the address family the name gives.
+            endpoint.NameLookup = std::make_shared<Lookup>();
+            StartLookup(endpoint);
+        }
         Endpoints.push_back(std::move(endpoint));
     }
     return true;
 }
 
-void UdpTargets::Fail(const UdpDestination& destination)
+void UdpTargets::Fail(Endpoint& endpoint)
 {
+    ++Failed;
+    endpoint.FailedSinceLookup = true;
     if (OnSendFailure)
-        OnSendFailure(destination);
+        OnSendFailure(endpoint.Destination);
 }
 
 void UdpTargets::SendUdp(std::string_view block)
@@ -113,28 +168,33 @@ void UdpTargets::SendUdp(std::string_view block)
     if (Endpoints.empty()) {
         // An empty list opens nothing, yet the output is on: every message
         // shows as a failure, so that the user sees nothing is sent.
-        Fail({});
+        ++Failed;
+        if (OnSendFailure)
+            OnSendFailure({});
         return;
     }
     std::optional<bool> alive;  // asked only when a destination needs it
-    for (const Endpoint& endpoint : Endpoints) {
-        if (endpoint.Address.isNull()) {
-            Fail(endpoint.Destination);
+    for (Endpoint& endpoint : Endpoints) {
+        const QHostAddress address = CurrentAddress(endpoint);
+        if (address.isNull()) {
+            Fail(endpoint);
             continue;
         }
-        if (!endpoint.Address.isLoopback()) {
+        if (!address.isLoopback()) {
             if (!alive)
                 alive = NetworkAlive();
             if (!*alive) {
-                Fail(endpoint.Destination);
+                Fail(endpoint);
                 continue;
             }
         }
         const qint64 sent = endpoint.Socket->writeDatagram(
-            block.data(), static_cast<qint64>(block.size()), endpoint.Address,
+            block.data(), static_cast<qint64>(block.size()), address,
             static_cast<quint16>(endpoint.Destination.Port));
         if (sent != static_cast<qint64>(block.size()))
-            Fail(endpoint.Destination);
+            Fail(endpoint);
+        else
+            ++Sent;
     }
 }
 

@@ -1,13 +1,17 @@
 // UDP output: every SentenceBlock as one datagram to each destination of a
-// "host:port,host:port" list, in list order.
+// "host:port,host:port" list, in list order. Host names are looked up off
+// the caller's thread, so that a slow or dead name server never holds up
+// reception: until a name has an address, sending to it fails.
 #pragma once
 
 #include <QHostAddress>
 #include <QUdpSocket>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,20 +31,28 @@ struct UdpDestination {
 // whole list invalid.
 std::optional<std::vector<UdpDestination>> ParseUdpDestinations(std::string_view text);
 
+// Looks a host name up, blocking (it runs on a thread of its own); a null
+// address when the name does not resolve.
+using HostResolver = std::function<QHostAddress(const std::string& host)>;
+
 class UdpTargets {
 public:
     // networkAlive tells whether the computer has a working network
     // connection; by default, any interface up and running that is not the
-    // loopback.
-    explicit UdpTargets(std::function<bool()> networkAlive = {});
+    // loopback. resolver looks names up; by default the system's resolver,
+    // an IPv4 address preferred.
+    explicit UdpTargets(std::function<bool()> networkAlive = {}, HostResolver resolver = {});
 
     // Opens one endpoint per destination, in list order, each bound to a free
-    // local port. False at the first invalid entry; the endpoints of the
-    // entries before it stay open until CloseUdpTargets.
+    // local port; a host name's lookup starts here and runs on. False at the
+    // first invalid entry; the endpoints of the entries before it stay open
+    // until CloseUdpTargets.
     bool OpenUdpTargets(std::string_view list);
     // Sends the block as one datagram to every endpoint, in order. Each
     // failure calls the failure handler and the next endpoint is still
     // served. Without a network, loopback destinations are still sent to.
+    // A name is looked up again every ten minutes, and after a failed send
+    // (at most every ten seconds).
     void SendUdp(std::string_view block);
     void CloseUdpTargets();
 
@@ -50,18 +62,38 @@ public:
     std::function<void(const UdpDestination&)> OnSendFailure;
 
     size_t EndpointCount() const { return Endpoints.size(); }
+    // Datagrams sent and failed since the open.
+    int64_t Sent = 0;
+    int64_t Failed = 0;
 
     static bool AnyNetworkInterfaceUp();
+    static QHostAddress SystemResolver(const std::string& host);
+
+    static constexpr std::chrono::minutes LookupInterval{10};
+    static constexpr std::chrono::seconds RetryInterval{10};
 
 private:
+    // A name's address, written by its lookup thread; the thread may
+    // outlive the endpoint (a name server that never answers).
+    struct Lookup {
+        std::mutex Lock;
+        QHostAddress Address;
+        bool Running = false;
+        std::chrono::steady_clock::time_point Started;
+    };
     struct Endpoint {
         UdpDestination Destination;
-        QHostAddress Address;  // null when the host did not resolve
+        QHostAddress Address;                 // a dotted address, or the name's as last seen
+        std::shared_ptr<Lookup> NameLookup;   // for a host name only
+        bool FailedSinceLookup = false;
         std::unique_ptr<QUdpSocket> Socket;
     };
-    void Fail(const UdpDestination& destination);
+    void Fail(Endpoint& endpoint);
+    void StartLookup(Endpoint& endpoint);
+    QHostAddress CurrentAddress(Endpoint& endpoint);
 
     std::function<bool()> NetworkAlive;
+    HostResolver Resolver;
     std::vector<Endpoint> Endpoints;
 };
 

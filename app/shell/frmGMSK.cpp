@@ -80,7 +80,7 @@ void frmGMSK::BuildControls()
     RegisterShellResources();
     setWindowTitle(AppName);
     setWindowIcon(QIcon(":/kelvane.png"));
-    setFixedSize(6990 / 15, 6075 / 15);
+    setFixedSize(6990 / 15, 7515 / 15);
     // The layout is drawn for an 8-point font.
     QFont small = font();
     small.setPointSize(8);
@@ -162,7 +162,7 @@ void frmGMSK::BuildControls()
     pbLevel->setGeometry(Twips(540, 240, 255, 1605));
 
     auto* output = new QGroupBox("Output Options", this);
-    output->setGeometry(Twips(120, 4110, 6735, 1815));
+    output->setGeometry(Twips(120, 4110, 6735, 3255));
     cbSerial = new QCheckBox("Serial Output", output);
     cbSerial->setGeometry(Twips(120, 300, 1680, 330));
     AddLabel(output, "Port:", Twips(1860, 330, 540, 300));
@@ -185,6 +185,23 @@ void frmGMSK::BuildControls()
     txtIPPort = new QLineEdit(output);
     txtIPPort->setGeometry(Twips(2640, 1230, 3975, 330));
     txtIPPort->setEnabled(false);
+    cbTcpServer = new QCheckBox("TCP Output", output);
+    cbTcpServer->setGeometry(Twips(120, 1740, 1680, 330));
+    AddLabel(output, "[Address:]Port:", Twips(1860, 1770, 1500, 300));
+    txtTcpServer = new QLineEdit(output);
+    txtTcpServer->setGeometry(Twips(3360, 1710, 1800, 330));
+    lblTcpClients = AddLabel(output, "", Twips(5280, 1770, 1335, 300));
+    cbTcpClient = new QCheckBox("Push to", output);
+    cbTcpClient->setGeometry(Twips(120, 2220, 1680, 330));
+    AddLabel(output, "Host:Port:", Twips(1860, 2250, 1000, 300));
+    txtTcpClient = new QLineEdit(output);
+    txtTcpClient->setGeometry(Twips(2860, 2190, 2300, 330));
+    lblTcpClientState = AddLabel(output, "", Twips(5280, 2250, 1335, 300));
+    cbTagBlocks = new QCheckBox("Tag blocks, station name:", output);
+    cbTagBlocks->setGeometry(Twips(120, 2700, 3120, 330));
+    txtStationName = new QLineEdit(output);
+    txtStationName->setGeometry(Twips(3360, 2670, 1800, 330));
+    txtStationName->setMaxLength(15);
     IPTimer = new QTimer(this);
     IPTimer->setInterval(1000);
 
@@ -208,6 +225,9 @@ void frmGMSK::BuildControls()
     connect(cbSerial, &QCheckBox::toggled, this, [this] { OutputsControl.cbSerial_Click(); });
     connect(cbLogfile, &QCheckBox::toggled, this, [this] { OutputsControl.cbLogfile_Click(); });
     connect(cbPush, &QCheckBox::toggled, this, [this] { OutputsControl.cbPush_Click(); });
+    connect(cbTcpServer, &QCheckBox::toggled, this, [this] { OutputsControl.cbTcpServer_Click(); });
+    connect(cbTcpClient, &QCheckBox::toggled, this, [this] { OutputsControl.cbTcpClient_Click(); });
+    connect(cbTagBlocks, &QCheckBox::toggled, this, [this] { OutputsControl.cbTagBlocks_Click(); });
     connect(txtPath, &QLineEdit::textChanged, this, [this] { txtPath_Change(); });
     connect(cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     connect(IPTimer, &QTimer::timeout, this, [this] { IPTimer_Timer(); });
@@ -296,6 +316,9 @@ void frmGMSK::Form_Load()
         cbLogfile->setChecked(true);
     if (Outputs.EnableIPLogging)
         cbPush->setChecked(true);
+    cbTcpServer->setChecked(Outputs.EnableTcpServer);
+    cbTcpClient->setChecked(Outputs.EnableTcpClient);
+    cbTagBlocks->setChecked(Outputs.EnableTagBlocks);
     if (EnableStartMin)
         cbStartMinMon->setChecked(true);
     if (HighSensitivity)
@@ -386,6 +409,18 @@ void frmGMSK::LoadSettings()
             ParseFlag(text, *target);  // a text that is no flag keeps the default
     }
     txtIPPort->setText(Q(ReadSetting("IPPort", "")));
+    for (auto [name, defaultText, target] :
+         {std::tuple{"EnableTcpServer", "False", &Outputs.EnableTcpServer},
+          std::tuple{"EnableTcpClient", "False", &Outputs.EnableTcpClient},
+          std::tuple{"EnableTagBlocks", "False", &Outputs.EnableTagBlocks}}) {
+        text = ReadSetting(name, defaultText);
+        if (!text.empty())
+            ParseFlag(text, *target);
+    }
+    // 10110: the port registered for NMEA 0183 over TCP.
+    txtTcpServer->setText(Q(ReadSetting("TcpServerPort", "10110")));
+    txtTcpClient->setText(Q(ReadSetting("TcpClientTarget", "")));
+    txtStationName->setText(Q(ReadSetting("StationName", "")));
     text = ReadSetting("EnableStartMin", "False");
     if (!text.empty())
         ParseFlag(text, EnableStartMin);
@@ -424,6 +459,12 @@ void frmGMSK::SaveSettings()
     WriteSetting("EnableLogfile", flag(Outputs.EnableLogfile));
     WriteSetting("EnableIPLogging", flag(Outputs.EnableIPLogging));
     WriteSetting("IPPort", txtIPPort->text().toStdString());
+    WriteSetting("EnableTcpServer", flag(Outputs.EnableTcpServer));
+    WriteSetting("TcpServerPort", txtTcpServer->text().toStdString());
+    WriteSetting("EnableTcpClient", flag(Outputs.EnableTcpClient));
+    WriteSetting("TcpClientTarget", txtTcpClient->text().toStdString());
+    WriteSetting("EnableTagBlocks", flag(Outputs.EnableTagBlocks));
+    WriteSetting("StationName", txtStationName->text().toStdString());
     WriteSetting("EnableStartMin", flag(EnableStartMin));
     WriteSetting("HighSensitivity", flag(HighSensitivity));
     WriteSetting("Receivers", std::to_string(Receivers));
@@ -449,6 +490,8 @@ void frmGMSK::EnableSettings(bool enable)
     for (QWidget* control : std::initializer_list<QWidget*>{SoundDevice, opt44100, opt48000, cbSerial,
                                                            cbLogfile, cbPort, cbBaud, cbPush,
                                                            txtIPPort, txtPath, cmdBrowse,
+                                                           cbTcpServer, txtTcpServer, cbTcpClient,
+                                                           txtTcpClient, cbTagBlocks, txtStationName,
                                                            cbHighSensitivity, cbReceivers, cbSwapAB})
         control->setEnabled(enable);
 }
@@ -529,6 +572,26 @@ std::string frmGMSK::LogPath() const { return txtPath->text().toStdString(); }
 bool frmGMSK::PushChecked() const { return cbPush->isChecked(); }
 std::string frmGMSK::IPPortText() const { return txtIPPort->text().toStdString(); }
 void frmGMSK::SetIPPortEnabled(bool enabled) { txtIPPort->setEnabled(enabled); }
+bool frmGMSK::TcpServerChecked() const { return cbTcpServer->isChecked(); }
+void frmGMSK::SetTcpServerChecked(bool checked) { cbTcpServer->setChecked(checked); }
+std::string frmGMSK::TcpServerText() const { return txtTcpServer->text().toStdString(); }
+bool frmGMSK::TcpClientChecked() const { return cbTcpClient->isChecked(); }
+void frmGMSK::SetTcpClientChecked(bool checked) { cbTcpClient->setChecked(checked); }
+std::string frmGMSK::TcpClientText() const { return txtTcpClient->text().toStdString(); }
+bool frmGMSK::TagBlocksChecked() const { return cbTagBlocks->isChecked(); }
+void frmGMSK::SetTagBlocksChecked(bool checked) { cbTagBlocks->setChecked(checked); }
+std::string frmGMSK::StationNameText() const { return txtStationName->text().toStdString(); }
+
+void frmGMSK::ShowTcpClients(size_t count, const std::string&)
+{
+    lblTcpClients->setText(count == 1 ? "1 client" : QString::number(count) + " clients");
+}
+
+void frmGMSK::ShowTcpClientState(bool connected, const std::string& why)
+{
+    lblTcpClientState->setText(connected ? "connected" : "waiting");
+    lblTcpClientState->setToolTip(Q(why));
+}
 
 void frmGMSK::ShowUdpFailure()
 {
@@ -560,7 +623,7 @@ void frmGMSK::StartMonitoring()
     if (SoundDevice->currentIndex() >= 0)
         SoundDeviceNumber = SoundDevice->currentIndex();
     if (!Capture.OpenWaveIn(SampleRate, SoundDeviceNumber, Receivers)) {
-        OutputsControl.CloseOutputs();
+        CloseOutputs();
         Messages.Show("Start Monitoring Failed!");
         return;
     }
@@ -577,11 +640,19 @@ void frmGMSK::StartMonitoring()
     MonitoringActive = true;
 }
 
+void frmGMSK::CloseOutputs()
+{
+    OutputsControl.CloseOutputs();
+    // The network outputs' state belongs to the run.
+    lblTcpClients->clear();
+    lblTcpClientState->clear();
+}
+
 void frmGMSK::StopMonitoring()
 {
     // The burst demodulator's last bursts still reach the outputs.
     Chain.Finish();
-    OutputsControl.CloseOutputs();
+    CloseOutputs();
     Capture.CloseWaveIn();
     Timer->stop();
     cmdStartMonitoring->setText("Start Monitoring");
@@ -653,7 +724,7 @@ void frmGMSK::cmdReplay_Click()
         Messages.Show("This machine is too slow for realtime monitoring at " +
                       std::to_string(SampleRate) + "!");
 
-    OutputsControl.CloseOutputs();
+    CloseOutputs();
     cmdStartMonitoring->setEnabled(true);
     cmdReplay->setText("Replay File");
     EnableSettings(true);

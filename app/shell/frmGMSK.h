@@ -100,6 +100,17 @@ public:
     std::string IPPortText() const override;
     void SetIPPortEnabled(bool enabled) override;
     void ShowUdpFailure() override;
+    bool TcpServerChecked() const override;
+    void SetTcpServerChecked(bool checked) override;
+    std::string TcpServerText() const override;
+    bool TcpClientChecked() const override;
+    void SetTcpClientChecked(bool checked) override;
+    std::string TcpClientText() const override;
+    bool TagBlocksChecked() const override;
+    void SetTagBlocksChecked(bool checked) override;
+    std::string StationNameText() const override;
+    void ShowTcpClients(size_t count, const std::string& event) override;
+    void ShowTcpClientState(bool connected, const std::string& why) override;
 
     // Window-level values.
     bool MonitoringActive = false;
@@ -161,6 +172,14 @@ public:
     QPushButton* cmdBrowse = nullptr;
     QCheckBox* cbPush = nullptr;
     QLineEdit* txtIPPort = nullptr;
+    QCheckBox* cbTcpServer = nullptr;
+    QLineEdit* txtTcpServer = nullptr;
+    QLabel* lblTcpClients = nullptr;
+    QCheckBox* cbTcpClient = nullptr;
+    QLineEdit* txtTcpClient = nullptr;
+    QLabel* lblTcpClientState = nullptr;
+    QCheckBox* cbTagBlocks = nullptr;
+    QLineEdit* txtStationName = nullptr;
     QTimer* IPTimer = nullptr;
     QMenu* mnuPopUp = nullptr;
     QSystemTrayIcon* Tray = nullptr;
@@ -176,6 +195,7 @@ private:
     void Form_Unload();
     void StartMonitoring();
     void StopMonitoring();
+    void CloseOutputs();
     std::string ReadSetting(const std::string& name, const std::string& defaultText);
     Demodulator ChosenDemodulator() const;
     void WriteSetting(const std::string& name, const std::string& text);

@@ -217,8 +217,27 @@ public:
     std::string IPPortText() const override { return List; }
     void SetIPPortEnabled(bool enabled) override { ListEnabled = enabled; }
     void ShowUdpFailure() override { ++Failures; }
+    bool TcpServerChecked() const override { return TcpServer; }
+    void SetTcpServerChecked(bool checked) override { TcpServer = checked; }
+    std::string TcpServerText() const override { return ServerText; }
+    bool TcpClientChecked() const override { return TcpClient; }
+    void SetTcpClientChecked(bool checked) override { TcpClient = checked; }
+    std::string TcpClientText() const override { return ClientText; }
+    bool TagBlocksChecked() const override { return Tags; }
+    void SetTagBlocksChecked(bool checked) override { Tags = checked; }
+    std::string StationNameText() const override { return Station; }
+    void ShowTcpClients(size_t count, const std::string& event) override
+    {
+        Clients = count;
+        Events.push_back(event);
+    }
+    void ShowTcpClientState(bool connected, const std::string&) override { PushConnected = connected; }
 
     OutputControl*& Control;
+    bool TcpServer = false, TcpClient = false, Tags = false, PushConnected = false;
+    std::string ServerText, ClientText, Station;
+    size_t Clients = 0;
+    std::vector<std::string> Events;
     bool Serial = false, Log = false, Push = false, ListEnabled = false;
     std::string Port, Path, List;
     int Failures = 0;

@@ -264,23 +264,38 @@ public:
     std::string PortName() const override { return "ttyUSB0"; }
     bool UdpActive() const override { return Udp; }
     void SendUdp(std::string_view block) override { Calls.push_back("udp:" + std::string(block)); }
+    void SendTcp(std::string_view block) override { Calls.push_back("tcp:" + std::string(block)); }
+    std::string WithTagBlocks(std::string_view block) override
+    {
+        return Tagged ? "\\tag\\" + std::string(block) : std::string();
+    }
 
-    bool Log = true, Serial = true, Udp = true;
+    bool Log = true, Serial = true, Udp = true, Tagged = false;
     int32_t Accepted = -1;
     std::vector<std::string> Calls;
 };
 
-TEST(OutputDispatch, LogThenSerialThenUdpEachWhenOn)
+TEST(OutputDispatch, LogThenSerialThenUdpThenTcpEachWhenOn)
 {
     FakePorts ports;
     RecordingMessages messages;
     OutputDispatch dispatch(ports, messages);
+    std::vector<std::string> mirrored;
+    dispatch.Mirror = [&](std::string_view block) { mirrored.emplace_back(block); };
     dispatch.Deliver("A\r\n");
-    EXPECT_EQ(ports.Calls, (std::vector<std::string>{"log:A\r\n", "serial:A\r\n", "udp:A\r\n"}));
+    EXPECT_EQ(ports.Calls, (std::vector<std::string>{"log:A\r\n", "serial:A\r\n", "udp:A\r\n", "tcp:A\r\n"}));
     ports.Calls.clear();
     ports.Log = ports.Udp = false;
     dispatch.Deliver("B\r\n");
-    EXPECT_EQ(ports.Calls, (std::vector<std::string>{"serial:B\r\n"}));
+    EXPECT_EQ(ports.Calls, (std::vector<std::string>{"serial:B\r\n", "tcp:B\r\n"}));
+    // Tag blocks go to the log, the network and the mirror, never to the
+    // serial port.
+    ports.Calls.clear();
+    ports.Log = ports.Udp = ports.Tagged = true;
+    dispatch.Deliver("C\r\n");
+    EXPECT_EQ(ports.Calls, (std::vector<std::string>{"log:\\tag\\C\r\n", "serial:C\r\n",
+                                                     "udp:\\tag\\C\r\n", "tcp:\\tag\\C\r\n"}));
+    EXPECT_EQ(mirrored, (std::vector<std::string>{"A\r\n", "B\r\n", "\\tag\\C\r\n"}));
     EXPECT_TRUE(messages.Shown.empty());
 }
 
@@ -293,7 +308,7 @@ TEST(OutputDispatch, ShortSerialWriteIsReportedAndUdpStillSent)
     dispatch.Deliver("!AIVDM,1,1,,,1h,4*3A\r\n");
     ASSERT_EQ(messages.Shown.size(), 1u);
     EXPECT_EQ(messages.Shown[0].text, "Unable to write to ttyUSB0!\r\nWrote 3 of 22");
-    EXPECT_EQ(ports.Calls.back(), "udp:!AIVDM,1,1,,,1h,4*3A\r\n");
+    EXPECT_EQ(ports.Calls[2], "udp:!AIVDM,1,1,,,1h,4*3A\r\n");
 }
 
 }  // namespace
