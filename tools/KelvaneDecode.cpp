@@ -53,7 +53,7 @@ void PrintOutputs(const kelvane::OutputControl& outputs, const kelvane::DecodeOp
         std::fprintf(stderr, "UDP: %lld datagrams sent, %lld failed\n",
                      static_cast<long long>(outputs.Udp.Sent), static_cast<long long>(outputs.Udp.Failed));
     if (!options.TcpServer.empty())
-        std::fprintf(stderr, "TCP server: %lld messages sent, %lld clients served, %lld dropped for not reading, %lld refused\n",
+        std::fprintf(stderr, "TCP server: %lld messages sent; clients: %lld served, %lld dropped for not reading, %lld refused\n",
                      static_cast<long long>(outputs.TcpServer.BlocksSent),
                      static_cast<long long>(outputs.TcpServer.ClientsServed),
                      static_cast<long long>(outputs.TcpServer.ClientsDropped),

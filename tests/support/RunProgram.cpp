@@ -81,7 +81,9 @@ BackgroundProgram::BackgroundProgram(const std::string& program,
 {
     std::signal(SIGPIPE, SIG_IGN);  // a program that ended early must not end the test
     int pipeEnds[2] = {-1, -1};
-    if (pipeInput && pipe(pipeEnds) != 0)
+    // Close-on-exec, so that programs started later do not hold this one's
+    // input open (it would never see its end).
+    if (pipeInput && pipe2(pipeEnds, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
     char pattern[] = "/tmp/kelvane-bg-XXXXXX";
     if (mkdtemp(pattern) == nullptr)
@@ -138,6 +140,8 @@ void BackgroundProgram::CloseInput()
 }
 
 std::string BackgroundProgram::OutputSoFar() const { return Slurp(Dir + "/out"); }
+
+std::string BackgroundProgram::ErrorSoFar() const { return Slurp(Dir + "/err"); }
 
 ProgramResult BackgroundProgram::Finish(int timeoutMs)
 {

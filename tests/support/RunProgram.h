@@ -38,8 +38,9 @@ public:
 
     bool WriteInput(const void* data, size_t size);
     void CloseInput();
-    // What the program has written to standard output so far.
+    // What the program has written to standard output (error) so far.
     std::string OutputSoFar() const;
+    std::string ErrorSoFar() const;
 
 private:
     std::string Dir;

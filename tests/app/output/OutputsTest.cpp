@@ -218,13 +218,25 @@ public:
     void SetIPPortEnabled(bool enabled) override { ListEnabled = enabled; }
     void ShowUdpFailure() override { ++Failures; }
     bool TcpServerChecked() const override { return TcpServer; }
-    void SetTcpServerChecked(bool checked) override { TcpServer = checked; }
+    void SetTcpServerChecked(bool checked) override
+    {
+        TcpServer = checked;
+        Control->cbTcpServer_Click();
+    }
     std::string TcpServerText() const override { return ServerText; }
     bool TcpClientChecked() const override { return TcpClient; }
-    void SetTcpClientChecked(bool checked) override { TcpClient = checked; }
+    void SetTcpClientChecked(bool checked) override
+    {
+        TcpClient = checked;
+        Control->cbTcpClient_Click();
+    }
     std::string TcpClientText() const override { return ClientText; }
     bool TagBlocksChecked() const override { return Tags; }
-    void SetTagBlocksChecked(bool checked) override { Tags = checked; }
+    void SetTagBlocksChecked(bool checked) override
+    {
+        Tags = checked;
+        Control->cbTagBlocks_Click();
+    }
     std::string StationNameText() const override { return Station; }
     void ShowTcpClients(size_t count, const std::string& event) override
     {
@@ -292,6 +304,11 @@ TEST_F(LogAndControl, FailuresAreReportedInOrderAndSwitchTheirOutputOff)
     o.options.Port = "/dev/kelvane-no-such-port";
     o.options.Path = (Dir / "no-such-folder" / "ais.log").string();
     o.options.List = "127.0.0.1:2000,bad";
+    o.options.TcpServer = o.options.TcpClient = o.options.Tags = true;
+    o.settings.EnableTcpServer = o.settings.EnableTcpClient = o.settings.EnableTagBlocks = true;
+    o.options.ServerText = "nonsense";
+    o.options.ClientText = "no-port";
+    o.options.Station = "my boat";
     o.control.OpenOutputs();
 
     std::vector<std::string> texts;
@@ -302,7 +319,13 @@ TEST_F(LogAndControl, FailuresAreReportedInOrderAndSwitchTheirOutputOff)
                          "the main menu) to setup your ports.",
                          "Unable to open /dev/kelvane-no-such-port!",
                          "Unable to open log file at " + o.options.Path + "!",
-                         "Invalid IP:Port values specified!"}));
+                         "Invalid IP:Port values specified!",
+                         "Invalid TCP server address nonsense! Give a port, or ADDRESS:PORT.",
+                         "Invalid TCP target no-port! Give HOST:PORT.",
+                         "The station name my boat may hold only letters, digits, '-', '_' and '.'. "
+                         "Tag blocks are off."}));
+    EXPECT_FALSE(o.settings.EnableTcpServer || o.settings.EnableTcpClient || o.settings.EnableTagBlocks);
+    EXPECT_EQ(o.control.WithTagBlocks(Block), "");
     EXPECT_FALSE(o.options.Serial);
     EXPECT_FALSE(o.settings.EnableSerial);
     EXPECT_FALSE(o.options.Log);

@@ -1,5 +1,6 @@
 #include "OutputDispatch.h"
 #include "SentenceEncoder.h"
+#include "TagBlocks.h"
 
 #include "AisPayload.h"
 #include "NmeaCorpus.h"
@@ -247,6 +248,61 @@ TEST(SentenceEncoder, GpsdecodeReadsOurSentencesAsTheOriginals)
         EXPECT_EQ(Gpsdecode(ours), expected) << (lettered ? "lettered" : "without letters");
         EXPECT_EQ(ours.find(",,B,") != std::string::npos, lettered);
     }
+}
+
+TEST(TagBlocks, ChecksummedGroupedAndReadByGpsdecodeAsTheBareSentences)
+{
+    Encoder e;
+    TagBlocks tags;
+    tags.StationName = "kelvane-1";
+    std::string bare, tagged;
+    int groups = 0;
+    for (const AisMessage& m : Corpus()) {
+        std::vector<uint8_t> bits;
+        try {
+            bits = ArmouredToBits(m.payload, m.fillBits);
+        } catch (const std::invalid_argument&) {
+            continue;
+        }
+        const std::string block = e.encoder.EncodeSentences(Bits(bits));
+        bare += block;
+        const std::string withTags = tags.Tag(block, 1765267200);
+        tagged += withTags;
+        // Each sentence behind its tag block; the first carries the station
+        // and the time, a message of several sentences its group on each.
+        const std::vector<std::string> lines = Lines(withTags);
+        std::string group;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const std::string& line = lines[i];
+            ASSERT_EQ(line[0], '\\') << line;
+            const size_t star = line.find('*'), end = line.find('\\', 1);
+            int sum = 0;
+            for (size_t k = 1; k < star; ++k)
+                sum ^= static_cast<unsigned char>(line[k]);
+            EXPECT_EQ(line.substr(star + 1, end - star - 1), HexByte(sum)) << line;
+            const std::string fields = line.substr(1, star - 1);
+            EXPECT_EQ(fields.rfind("s:kelvane-1,c:1765267200", 0) == 0, i == 0) << line;
+            if (lines.size() > 1) {
+                const size_t g = fields.find("g:");
+                ASSERT_NE(g, std::string::npos) << line;
+                const std::string prefix = std::to_string(i + 1) + "-" + std::to_string(lines.size()) + "-";
+                EXPECT_EQ(fields.substr(g + 2, prefix.size()), prefix) << line;
+                const std::string id = fields.substr(g + 2 + prefix.size());
+                EXPECT_TRUE(group.empty() || id == group) << line;
+                group = id;
+            } else {
+                EXPECT_EQ(fields.find("g:"), std::string::npos) << line;
+            }
+            EXPECT_EQ(line.substr(end + 1), Lines(block)[i]);
+        }
+        groups += lines.size() > 1 ? 1 : 0;
+    }
+    EXPECT_GE(groups, 18);
+    EXPECT_EQ(Gpsdecode(tagged), Gpsdecode(bare));
+
+    EXPECT_EQ(StationNameProblem("Bergen_AIS-2.n"), "");
+    for (const char* bad : {"", "with space", "a,b", "star*", "back\\slash", "sixteen-letters!", "aaaaaaaaaaaaaaaa"})
+        EXPECT_NE(StationNameProblem(bad), "") << bad;
 }
 
 // --- Dispatch to the outputs -----------------------------------------------------

@@ -213,9 +213,18 @@ TEST_F(Window, SettingsSurviveARoundTrip)
         w.txtIPPort->setText("127.0.0.1:10110, 10.0.0.2:2000");
         w.SoundDevice->setCurrentIndex(1);
         w.cbHighSensitivity->click();
+        EXPECT_EQ(w.txtTcpServer->text(), "10110");
+        w.cbTcpServer->click();
+        w.txtTcpServer->setText("127.0.0.1:2947");
+        w.cbTcpClient->click();
+        w.txtTcpClient->setText("feed.example.org:4001");
+        w.cbTagBlocks->click();
+        w.txtStationName->setText("bergen-1");
         w.move(30, 40);
         w.close();
     }
+    EXPECT_EQ(Stored("EnableTcpServer"), "True");
+    EXPECT_EQ(Stored("TcpClientTarget"), "feed.example.org:4001");
     EXPECT_EQ(Stored("SoundDeviceNumber"), "1");
     EXPECT_EQ(Stored("MainLeft"), "450");
     frmGMSK& again = Make();
@@ -228,6 +237,9 @@ TEST_F(Window, SettingsSurviveARoundTrip)
     EXPECT_EQ(again.SoundDevice->currentIndex(), 1);
     EXPECT_TRUE(again.cbHighSensitivity->isChecked());
     EXPECT_TRUE(again.HighSensitivity);
+    EXPECT_TRUE(again.cbTcpServer->isChecked() && again.cbTcpClient->isChecked() && again.cbTagBlocks->isChecked());
+    EXPECT_EQ(again.txtTcpServer->text(), "127.0.0.1:2947");
+    EXPECT_EQ(again.txtStationName->text(), "bergen-1");
     EXPECT_EQ(again.pos(), QPoint(30, 40));
     EXPECT_TRUE(Messages.Shown.empty());
 }
