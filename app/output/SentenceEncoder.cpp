@@ -74,13 +74,13 @@ std::string SentenceEncoder::EncodeSentences(std::span<const int32_t> messageBit
     return block;
 }
 
-void SentenceEncoder::BuildSentences(std::span<const int32_t> messageBits, RadioChannel channel)
+void SentenceEncoder::BuildSentences(std::span<const int32_t> messageBits, const MessageOrigin& origin)
 {
     const int32_t messageId = GetBitField(messageBits, 1, 6);
-    const std::string block = EncodeSentences(messageBits, channel);
+    const std::string block = EncodeSentences(messageBits, origin.Channel);
     Counters.AddMessage(messageId);
     if (!block.empty())
-        Sink.Deliver(block);
+        Sink.DeliverMessage(block, messageBits, origin);
 }
 
 }  // namespace kelvane

@@ -45,10 +45,10 @@ public:
     std::string EncodeSentences(std::span<const int32_t> messageBits,
                                 RadioChannel channel = RadioChannel::Unknown);
 
-    // Encodes, counts the message under its type and hands the block on.
-    // A message without bits is counted but sends nothing.
-    void BuildSentences(std::span<const int32_t> messageBits,
-                        RadioChannel channel = RadioChannel::Unknown);
+    // Encodes, counts the message under its type and hands the block on
+    // with the message and its origin. A message without bits is counted but
+    // sends nothing.
+    void BuildSentences(std::span<const int32_t> messageBits, const MessageOrigin& origin = {});
 
     // The sequential message identifier of the next multi-sentence message,
     // 0 to 9; it lives as long as the program and is never reset. Both

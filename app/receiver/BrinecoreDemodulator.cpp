@@ -3,11 +3,13 @@
 #include "Brinecore.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kelvane {
 
 void HandleDemodBytes(std::span<const uint8_t> output, bool tracing, FrameSink& sink,
-                      RadioChannel channel, int64_t endSample, const TraceTextFn& traceText)
+                      RadioChannel channel, int64_t endSample, const TraceTextFn& traceText,
+                      double levelDb)
 {
     size_t p = 0;
     while (p < output.size()) {
@@ -20,7 +22,7 @@ void HandleDemodBytes(std::span<const uint8_t> output, bool tracing, FrameSink& 
                 traceText(std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
         } else {
             sink.Sync(channel);
-            sink.Frame({content, channel, endSample});
+            sink.Frame({content, channel, endSample, levelDb});
         }
         p += 2 + length;
     }
@@ -41,9 +43,14 @@ void BrinecoreDemodulator::ProcessBlock(const ChannelBlock& block)
                                                 DllWorkBuffer.data(), SampleRate, 9600, &peak, TraceFlag);
     StreamSample += static_cast<int64_t>(block.Bytes.size());
     // Whatever the library says, never read past the buffer it was given.
-    if (written > 0)
+    if (written > 0) {
+        // The library does not say where in the block a frame lay: its
+        // level is the block's.
+        const auto [low, high] = std::minmax_element(block.Bytes.begin(), block.Bytes.end());
+        const double level = block.Bytes.empty() ? std::nan("") : PeakLevelDb(*low, *high);
         HandleDemodBytes(std::span(DllWorkBuffer).first(std::min(static_cast<size_t>(written), DllWorkBuffer.size())),
-                         TraceFlag == 1, Sink, Channel, StreamSample, TraceText);
+                         TraceFlag == 1, Sink, Channel, StreamSample, TraceText, level);
+    }
     Sink.InputLevel(Channel, peak);
 }
 

@@ -8,6 +8,7 @@
 #include "FrameSink.h"
 
 #include <functional>
+#include <limits>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -18,9 +19,11 @@ using TraceTextFn = std::function<void(std::string_view)>;
 
 // Takes the library's output apart: while tracing, blocks that begin with
 // '*' are trace text, handed to traceText when set; every other block is a
-// frame, counted as a sync and then reported whole, to be checked.
+// frame, counted as a sync and then reported whole, to be checked, with the
+// level given.
 void HandleDemodBytes(std::span<const uint8_t> output, bool tracing, FrameSink& sink,
-                      RadioChannel channel, int64_t endSample, const TraceTextFn& traceText);
+                      RadioChannel channel, int64_t endSample, const TraceTextFn& traceText,
+                      double levelDb = std::numeric_limits<double>::quiet_NaN());
 
 class BrinecoreDemodulator : public ChannelDemodulator {
 public:

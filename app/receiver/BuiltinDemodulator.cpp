@@ -1,5 +1,7 @@
 #include "BuiltinDemodulator.h"
 
+#include "ChannelDemodulator.h"
+
 #include <algorithm>
 #include <cmath>
 #include <string_view>
@@ -61,6 +63,8 @@ void BuiltinDemodulator::DemodulateSamples(std::span<const uint8_t> samples)
     for (const uint8_t s : samples) {
         ++StreamSample;
         peak = std::max(peak, static_cast<int32_t>(s));
+        FrameHigh = std::max(FrameHigh, s);
+        FrameLow = std::min(FrameLow, s);
         if (!TimingValid)
             continue;
         SinceCrossing = SinceCrossing + SamplePeriod;
@@ -107,6 +111,8 @@ void BuiltinDemodulator::Crossing(double interval, int32_t level)
         // whatever the polarity of this transmission.
         InvertLevels = level == 0;
         Sink.PreSync(Channel);
+        // The frame's level is taken from here to its end.
+        FrameHigh = FrameLow = static_cast<uint8_t>(PrevSample);
         FlagMismatches = 0;
         PreambleRuns = 0;
         BitCount = 0;
@@ -184,7 +190,7 @@ bool BuiltinDemodulator::FrameBit(int32_t bit)
 void BuiltinDemodulator::CompleteFrame()
 {
     State = Hunting;
-    Sink.Frame({Frame, Channel, StreamSample});
+    Sink.Frame({Frame, Channel, StreamSample, PeakLevelDb(FrameLow, FrameHigh)});
 }
 
 }  // namespace kelvane

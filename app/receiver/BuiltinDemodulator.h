@@ -55,6 +55,8 @@ private:
     FrameSink& Sink;
     RadioChannel Channel;
     int64_t StreamSample = 0;  // the sample being demodulated, from the stream's first
+    uint8_t FrameHigh = 128;   // the extremes since the frame's PreSync
+    uint8_t FrameLow = 128;
 
     // Timing is held in single precision, and every comparison is made
     // against these stored single values (see the .cpp for the arithmetic).

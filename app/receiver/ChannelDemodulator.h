@@ -15,6 +15,11 @@ struct ChannelBlock {
     std::span<const int16_t> Wide;
 };
 
+// The level of samples whose extremes were low and high, as the zero-crossing
+// demodulators report a frame's: the larger swing from the midline in dB
+// relative to full scale (128 steps).
+double PeakLevelDb(uint8_t low, uint8_t high);
+
 class ChannelDemodulator {
 public:
     virtual ~ChannelDemodulator() = default;

@@ -51,9 +51,9 @@ std::vector<int32_t> PayloadBits(std::span<const uint8_t> frame)
     return bits;
 }
 
-void FrameToBits(std::span<const uint8_t> frame, SentenceEncoder& encoder, RadioChannel channel)
+void FrameToBits(std::span<const uint8_t> frame, SentenceEncoder& encoder, const MessageOrigin& origin)
 {
-    encoder.BuildSentences(PayloadBits(frame), channel);
+    encoder.BuildSentences(PayloadBits(frame), origin);
 }
 
 }  // namespace kelvane

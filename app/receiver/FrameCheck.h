@@ -3,7 +3,7 @@
 // hand-over of a good frame's payload to the sentence encoder.
 #pragma once
 
-#include "RadioChannel.h"
+#include "SentenceSink.h"
 
 #include <cstdint>
 #include <span>
@@ -32,8 +32,8 @@ bool BitIsSet(int32_t value, int32_t bitIndex);
 // which the message's fields were written.
 std::vector<int32_t> PayloadBits(std::span<const uint8_t> frame);
 
-// PayloadBits of the frame, handed to the encoder with its channel.
+// PayloadBits of the frame, handed to the encoder with its origin.
 void FrameToBits(std::span<const uint8_t> frame, SentenceEncoder& encoder,
-                 RadioChannel channel = RadioChannel::Unknown);
+                 const MessageOrigin& origin = {});
 
 }  // namespace kelvane

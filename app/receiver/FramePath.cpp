@@ -29,7 +29,7 @@ void FramePath::Frame(const ReceivedFrame& frame)
         return;
     }
     Counters.AddValid(frame.Channel);
-    FrameToBits(frame.Bytes, Encoder, frame.Channel);
+    FrameToBits(frame.Bytes, Encoder, {frame.Channel, frame.LevelDb, frame.SnrDb});
 }
 
 void FramePath::FrameError(RadioChannel) { Counters.AddError(); }
