@@ -116,7 +116,9 @@ std::string WavReader::ReadHeader()
         const uint32_t size = Le32(chunk.data() + 4);
         if (IsId(chunk.data(), "data"))
             break;
-        if (SizeUnknown(size) || !Skip(static_cast<uint64_t>(size) + (size & 1U)))
+        // An empty chunk is skipped like any other; only one whose size was
+        // never written cannot be.
+        if (size == 0xFFFFFFFFU || !Skip(static_cast<uint64_t>(size) + (size & 1U)))
             return "Couldn't get data chunk";
     }
     if (AcceptWideAndStereo) {

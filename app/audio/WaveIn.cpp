@@ -135,13 +135,10 @@ std::vector<int> PortAudioWaveIn::InputDevices()
 
 std::vector<std::string> PortAudioWaveIn::DeviceNames()
 {
+    // Whole names: ALSA's are long and often alike in their first words.
     std::vector<std::string> names;
-    for (int device : InputDevices()) {
-        std::string field(DeviceNameField, '\0');
-        const char* name = Pa_GetDeviceInfo(device)->name;
-        std::strncpy(field.data(), name, DeviceNameField - 1);
-        names.push_back(field);
-    }
+    for (int device : InputDevices())
+        names.emplace_back(Pa_GetDeviceInfo(device)->name);
     return names;
 }
 

@@ -26,9 +26,6 @@ inline constexpr int32_t WaveInBadFormat = 32;
 // Reset).
 inline constexpr uint32_t WaveInDataDone = 0x3C0;
 
-// Device names come in a fixed field of 32 characters, NUL-padded.
-inline constexpr size_t DeviceNameField = 32;
-
 struct WaveHeader {
     uint8_t* Data = nullptr;
     uint32_t BufferLength = 0;

@@ -90,7 +90,9 @@ std::string SettingsStore::ReadRegSetting(const std::string& appName, const std:
     CheckNames(appName, section, valueName);
     const std::unique_ptr<QSettings> opened = OpenStore(Folder, appName);
     QSettings& store = *opened;
-    if (store.status() == QSettings::FormatError)
+    // A store that cannot be read (no permission, not a file, not
+    // settings) is an error, not an empty store.
+    if (store.status() != QSettings::NoError)
         throw SettingsError(SettingsError::Base + 2000 + StatusCode(store.status()),
                             "Could not open registry section");
     store.beginGroup(QString::fromStdString(TrimSpaces(section)));

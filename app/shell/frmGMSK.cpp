@@ -1,6 +1,7 @@
 #include "frmGMSK.h"
 
 #include "Replay.h"
+#include "TextFields.h"
 #include "Version.h"
 
 #include <QApplication>
@@ -262,7 +263,7 @@ void frmGMSK::Form_Load()
     std::vector<std::string> ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         ports.push_back(info.portName().toStdString());
-    std::sort(ports.begin(), ports.end());
+    std::sort(ports.begin(), ports.end(), [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
     for (const std::string& port : ports) {
         cbPort->addItem(Q(port));
         if (port == ComPortNumber)
@@ -348,8 +349,10 @@ std::string frmGMSK::ReadSetting(const std::string& name, const std::string& def
     try {
         return Store.ReadRegSetting(AppName, Section, name, defaultText);
     } catch (const SettingsError& error) {
-        // Shown once; the default serves and the program goes on.
-        if (!SettingsFailed)
+        // Each error of a load shown once (a store that cannot be read at
+        // all fails every read alike); the default serves and the program
+        // goes on.
+        if (ReadErrorsShown.insert({error.Number, error.what()}).second)
             Messages.Show("Error " + std::to_string(error.Number) + " reading the setting " +
                               name + ": " + error.what(),
                           MessageIcon::Exclamation);
@@ -375,6 +378,7 @@ void frmGMSK::WriteSetting(const std::string& name, const std::string& text)
 
 void frmGMSK::LoadSettings()
 {
+    ReadErrorsShown.clear();
 #if defined(_WIN32)
     const std::string defaultLog = (ProgramFolder() / "Kelvane.log").string();
 #else

@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 class QCheckBox;
@@ -217,6 +218,7 @@ private:
     bool CloseAfterDispatch = false;
     bool Unloaded = false;
     bool SettingsFailed = false;
+    std::set<std::pair<int32_t, std::string>> ReadErrorsShown;  // this load's
 };
 
 }  // namespace kelvane

@@ -1,4 +1,5 @@
 // Kelvane: the AIS receiver's window.
+#include "FileDialogs.h"
 #include "QtMessageBoxes.h"
 #include "SettingsStore.h"
 #include "frmGMSK.h"
@@ -6,7 +7,6 @@
 #include "PortAudioCapture.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QSystemTrayIcon>
 
 #include <clocale>
@@ -26,17 +26,10 @@ int main(int argc, char** argv)
     kelvane::DesktopServices desktop;
     QWidget* window = nullptr;
     desktop.ChooseReplayFile = [&window](const std::string& folder) {
-        return QFileDialog::getOpenFileName(window, "Select Wav File", QString::fromStdString(folder),
-                                            "*.wav")
-            .toStdString();
+        return kelvane::RunFileDialog(*kelvane::MakeReplayDialog(window, folder));
     };
     desktop.ChooseLogFile = [&window](const std::string& current) {
-        QFileDialog dialog(window, "Select Logfile", QString::fromStdString(current), "*.log");
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setDefaultSuffix("log");
-        dialog.selectFile(QString::fromStdString(current));
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0).toStdString()
-                                                  : std::string();
+        return kelvane::RunFileDialog(*kelvane::MakeLogDialog(window, current));
     };
     desktop.CtrlHeld = [] {
         return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -141,6 +142,19 @@ TEST(LiveCapture, TwoReceiversLiveEqualTheReplayAndTheRecordingReplaysTheSame)
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(again.out, result.out) << "the recording replays as the air was decoded live";
     fs::remove_all(dir);
+}
+
+TEST(LiveCapture, DevicesAreListedByTheirWholeNames)
+{
+    // An ALSA input of the user's own, with a long name.
+    const fs::path home = fs::temp_directory_path() / ("kelvane-alsa-" + std::to_string(getpid()));
+    fs::create_directories(home);
+    const std::string name = "kelvane_input_with_a_name_longer_than_thirty_one_characters";
+    std::ofstream(home / ".asoundrc") << "pcm." << name << " { type null }\n";
+    BackgroundProgram list(KELVANE_DECODE, {"--list-devices"}, {"HOME=" + home.string()});
+    const ProgramResult result = list.Finish();
+    EXPECT_NE(result.out.find(": " + name + "\n"), std::string::npos) << result.out;
+    fs::remove_all(home);
 }
 
 TEST(LiveCapture, ADeviceThatCannotOpenAndOneThatVanishes)

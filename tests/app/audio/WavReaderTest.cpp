@@ -109,7 +109,18 @@ TEST_F(WavFile, EachHeaderProblemHasItsText)
         Chunk(wrong, "fmt ", Format(channels, 8000, bits), 16);
         Chunk(wrong, "data", Bytes(10, 128), 10);
         EXPECT_EQ(reader.Open(Write(Riff(wrong))), "Wave data must be 8-bit / mono.");
+        // Two receivers take them, 16 bits in whole frames of both sides.
+        WavReader wide;
+        wide.AcceptWideAndStereo = true;
+        EXPECT_EQ(wide.Open(Write(Riff(wrong))), "");
+        EXPECT_EQ(wide.BlockBytes(), 8192 * channels * bits / 8);
     }
+    Bytes tooWide;
+    Chunk(tooWide, "fmt ", Format(2, 8000, 24), 16);
+    Chunk(tooWide, "data", Bytes(12, 0), 12);
+    WavReader wide;
+    wide.AcceptWideAndStereo = true;
+    EXPECT_EQ(wide.Open(Write(Riff(tooWide))), "Wave data must be 8- or 16-bit, mono or stereo, not 24-bit with 2 channels.");
 
     Bytes zeroRate;
     Chunk(zeroRate, "fmt ", Format(1, 0, 8), 16);
@@ -126,6 +137,8 @@ TEST_F(WavFile, ReadsTheDataChunkAndNothingAfterIt)
     Bytes chunks;
     Chunk(chunks, "LIST", Bytes(5, 'x'), 5);  // odd size: padded
     Chunk(chunks, "fmt ", Format(1, 22050, 8, 18), 18);
+    Chunk(chunks, "JUNK", {}, 0);                 // empty: skipped like any other
+    Chunk(chunks, "fact", Bytes(3, 'z'), 3);      // odd again, between fmt and data
     Chunk(chunks, "data", samples, static_cast<uint32_t>(samples.size()));
     Chunk(chunks, "LIST", Bytes(30, 'y'), 30);
     WavReader reader;

@@ -1,5 +1,6 @@
 #include "OutputControl.h"
 #include "OutputDispatch.h"
+#include "TextFields.h"
 
 #include "PtyPair.h"
 #include "Recorders.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -69,6 +71,14 @@ TEST(SerialPort, MissingPortAndRefusedSettingsSayWhy)
     EXPECT_EQ(messages.Shown.back().text, "Unable to build Comm DCB 38400,n,8 Error: 22");
     // The port was left closed: it opens again at once.
     EXPECT_TRUE(port.OpenPort(pty.Near(), "4800,n,8,1"));
+}
+
+TEST(SerialPort, PortsAreListedInNaturalOrder)
+{
+    std::vector<std::string> ports = {"ttyS10", "ttyUSB0", "ttyS2", "ttyACM1", "ttyS1", "ttyS02", "ttyUSB10", "ttyUSB9"};
+    std::sort(ports.begin(), ports.end(), [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
+    EXPECT_EQ(ports, (std::vector<std::string>{"ttyACM1", "ttyS1", "ttyS02", "ttyS2", "ttyS10", "ttyUSB0", "ttyUSB9",
+                                               "ttyUSB10"}));
 }
 
 TEST(SerialSettings, ReadLikeTheModeCommand)

@@ -1,3 +1,4 @@
+#include "FileDialogs.h"
 #include "SettingsStore.h"
 #include "frmGMSK.h"
 
@@ -280,6 +281,22 @@ TEST_F(Window, StoreErrorsAreNumberedAndShownAndTheProgramGoesOn)
     EXPECT_NE(Messages.Shown[1].text.find("Could not open/create registry section"), std::string::npos)
         << Messages.Shown[1].text;
     EXPECT_FALSE(w.isVisible());
+
+    // A store that cannot be read at all (not a file; not settings): its
+    // error is shown once for the whole load, and the defaults serve.
+    for (int32_t code : {5, 13}) {
+        Messages.Shown.clear();
+        fs::remove_all(StoreFile());
+        if (code == 5)
+            fs::create_directories(StoreFile());
+        else
+            WriteStore("EnableSerial=False\n[Settings\n");
+        frmGMSK& again = Make();
+        again.Form_Load();
+        ASSERT_EQ(Texts(), std::vector<std::string>{"Error " + std::to_string(SettingsError::Base + 2000 + code) +
+                                                   " reading the setting LogFileName: Could not open registry section"});
+        EXPECT_EQ(again.txtTcpServer->text(), "10110") << "the default";
+    }
 }
 
 // --- Replay --------------------------------------------------------------------------
@@ -444,6 +461,19 @@ TEST_F(Window, BadFilesAreNamedAndCancelClearsCountersOnly)
     ASSERT_GE(Messages.Shown.size(), 1u);
     EXPECT_EQ(Messages.Shown[0].text, text + " - Not a wave file");
     EXPECT_EQ(w.cmdReplay->text(), "Replay File");
+}
+
+TEST(FileDialogs, ReplayTakesWavFilesAndTheLogGetsItsExtension)
+{
+    const auto replay = MakeReplayDialog(nullptr, "/tmp");
+    EXPECT_EQ(replay->windowTitle(), "Select Wav File");
+    EXPECT_EQ(replay->defaultSuffix(), "wav");
+    EXPECT_EQ(replay->nameFilters(), QStringList{"*.wav"});
+    EXPECT_EQ(replay->fileMode(), QFileDialog::ExistingFile);
+    EXPECT_EQ(replay->directory().absolutePath(), "/tmp");
+    const auto log = MakeLogDialog(nullptr, "/tmp/ais.log");
+    EXPECT_EQ(log->defaultSuffix(), "log");
+    EXPECT_EQ(log->fileMode(), QFileDialog::AnyFile);
 }
 
 TEST_F(Window, SpeedCheckComparesWholeSecondsWithTheAudio)
