@@ -11,7 +11,7 @@ namespace kelvane::bench {
 
 class NullView : public ReceiverView {
 public:
-    void SetCaption(CounterLabel, const std::string&) override {}
+    void SetCaption(Counter, const std::string&) override {}
     void SetLevel(int) override {}
     bool IsHidden() const override { return false; }
     void SetTrayTip(const std::string&) override {}

@@ -15,7 +15,7 @@ namespace kelvane {
 
 class ConsoleView : public ReceiverView {
 public:
-    void SetCaption(CounterLabel, const std::string&) override {}
+    void SetCaption(Counter, const std::string&) override {}
     void SetLevel(int) override {}
     bool IsHidden() const override { return false; }
     void SetTrayTip(const std::string&) override {}

@@ -111,20 +111,20 @@ void OutputControl::CloseOutputs()
     TaggingOn = false;
 }
 
-void OutputControl::cbSerial_Click() { Settings.EnableSerial = View.SerialChecked(); }
+void OutputControl::SerialSwitched() { Settings.EnableSerial = View.SerialChecked(); }
 
-void OutputControl::cbLogfile_Click() { Settings.EnableLogfile = View.LogChecked(); }
+void OutputControl::LogSwitched() { Settings.EnableLogfile = View.LogChecked(); }
 
-void OutputControl::cbPush_Click()
+void OutputControl::UdpSwitched()
 {
     Settings.EnableIPLogging = View.PushChecked();
     View.SetIPPortEnabled(Settings.EnableIPLogging);
 }
 
-void OutputControl::cbTcpServer_Click() { Settings.EnableTcpServer = View.TcpServerChecked(); }
+void OutputControl::TcpServerSwitched() { Settings.EnableTcpServer = View.TcpServerChecked(); }
 
-void OutputControl::cbTcpClient_Click() { Settings.EnableTcpClient = View.TcpClientChecked(); }
+void OutputControl::TcpClientSwitched() { Settings.EnableTcpClient = View.TcpClientChecked(); }
 
-void OutputControl::cbTagBlocks_Click() { Settings.EnableTagBlocks = View.TagBlocksChecked(); }
+void OutputControl::TagBlocksSwitched() { Settings.EnableTagBlocks = View.TagBlocksChecked(); }
 
 }  // namespace kelvane

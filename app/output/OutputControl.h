@@ -22,19 +22,19 @@ namespace kelvane {
 class OutputOptionsView {
 public:
     virtual ~OutputOptionsView() = default;
-    virtual bool SerialChecked() const = 0;  // cbSerial
+    virtual bool SerialChecked() const = 0;
     virtual void SetSerialChecked(bool checked) = 0;
-    virtual std::string PortText() const = 0;  // cbPort
-    // The line settings for the port: the window's speed (cbBaud) followed
-    // by ",n,8,1".
+    virtual std::string PortText() const = 0;
+    // The line settings for the port: the window's speed followed by
+    // ",n,8,1".
     virtual std::string PortSettings() const = 0;
-    virtual bool LogChecked() const = 0;  // cbLogfile
+    virtual bool LogChecked() const = 0;
     virtual void SetLogChecked(bool checked) = 0;
-    virtual std::string LogPath() const = 0;    // txtPath
-    virtual bool PushChecked() const = 0;        // cbPush
-    virtual std::string IPPortText() const = 0;  // txtIPPort
+    virtual std::string LogPath() const = 0;
+    virtual bool PushChecked() const = 0;  // UDP
+    virtual std::string IPPortText() const = 0;
     virtual void SetIPPortEnabled(bool enabled) = 0;
-    // A failed UDP send: txtIPPort turns red for about a second.
+    // A failed UDP send: the destination list turns red for about a second.
     virtual void ShowUdpFailure() = 0;
     // The TCP server ("TCP Output", [ADDRESS:]PORT), the TCP client ("Push
     // to", HOST:PORT) and the tag blocks with their station name. An output
@@ -76,13 +76,14 @@ public:
     void OpenOutputs();
     void CloseOutputs();
 
-    // The check boxes' click handlers.
-    void cbSerial_Click();
-    void cbLogfile_Click();
-    void cbPush_Click();
-    void cbTcpServer_Click();
-    void cbTcpClient_Click();
-    void cbTagBlocks_Click();
+    // A check box was clicked (or changed by the program): the switch it
+    // keeps follows it.
+    void SerialSwitched();
+    void LogSwitched();
+    void UdpSwitched();
+    void TcpServerSwitched();
+    void TcpClientSwitched();
+    void TagBlocksSwitched();
 
     // OutputPorts: what the dispatch of each message uses.
     bool LogChecked() const override { return View.LogChecked(); }

@@ -20,27 +20,27 @@ std::string ReceiveCounters::Percent(int32_t part, int32_t whole)
 
 void ReceiveCounters::ShowPercentages()
 {
-    View.SetCaption(CounterLabel::lblVPct, Percent(ValidCount, SyncCount));
-    View.SetCaption(CounterLabel::lblEPct, Percent(ErrorCount, SyncCount));
+    View.SetCaption(Counter::ValidPercent, Percent(ValidCount, SyncCount));
+    View.SetCaption(Counter::ErrorPercent, Percent(ErrorCount, SyncCount));
 }
 
 void ReceiveCounters::AddPreSync()
 {
-    View.SetCaption(CounterLabel::lblPreSyncs, std::to_string(++PreSyncCount));
+    View.SetCaption(Counter::PreSyncs, std::to_string(++PreSyncCount));
 }
 
 void ReceiveCounters::AddSync()
 {
-    View.SetCaption(CounterLabel::lblSyncs, std::to_string(++SyncCount));
+    View.SetCaption(Counter::Syncs, std::to_string(++SyncCount));
 }
 
 void ReceiveCounters::AddValid(RadioChannel channel)
 {
-    View.SetCaption(CounterLabel::lblValid, std::to_string(++ValidCount));
+    View.SetCaption(Counter::Valid, std::to_string(++ValidCount));
     ShowPercentages();
     if (channel != RadioChannel::Unknown) {
         ++(channel == RadioChannel::A ? ValidCountA : ValidCountB);
-        View.SetCaption(CounterLabel::lblValidAB,
+        View.SetCaption(Counter::ValidPerChannel,
                         std::to_string(ValidCountA) + " / " + std::to_string(ValidCountB));
     }
     if (View.IsHidden())
@@ -49,13 +49,13 @@ void ReceiveCounters::AddValid(RadioChannel channel)
 
 void ReceiveCounters::AddError()
 {
-    View.SetCaption(CounterLabel::lblErrors, std::to_string(++ErrorCount));
+    View.SetCaption(Counter::Errors, std::to_string(++ErrorCount));
     ShowPercentages();
 }
 
 void ReceiveCounters::AddOverrun()
 {
-    View.SetCaption(CounterLabel::lblOverruns, std::to_string(++OverrunCount));
+    View.SetCaption(Counter::Overruns, std::to_string(++OverrunCount));
 }
 
 void ReceiveCounters::AddMessage(int32_t messageId)
@@ -64,20 +64,20 @@ void ReceiveCounters::AddMessage(int32_t messageId)
     case 1:
     case 2:
     case 3:
-        View.SetCaption(CounterLabel::lbl123, std::to_string(++MsgCount123));
+        View.SetCaption(Counter::Types123, std::to_string(++MsgCount123));
         break;
     case 5:
-        View.SetCaption(CounterLabel::lbl5, std::to_string(++MsgCount5));
+        View.SetCaption(Counter::Type5, std::to_string(++MsgCount5));
         break;
     case 18:
     case 19:
-        View.SetCaption(CounterLabel::lbl1819, std::to_string(++MsgCount1819));
+        View.SetCaption(Counter::Types1819, std::to_string(++MsgCount1819));
         break;
     case 24:
-        View.SetCaption(CounterLabel::lbl21, std::to_string(++MsgCount24));
+        View.SetCaption(Counter::Type24, std::to_string(++MsgCount24));
         break;
     default:
-        View.SetCaption(CounterLabel::lblOther, std::to_string(++MsgCountOther));
+        View.SetCaption(Counter::OtherTypes, std::to_string(++MsgCountOther));
         break;
     }
 }

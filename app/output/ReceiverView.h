@@ -7,21 +7,21 @@
 
 namespace kelvane {
 
-// The window's count labels, by their control names.
-enum class CounterLabel {
-    lblPreSyncs,
-    lblSyncs,
-    lblValid,
-    lblErrors,
-    lblOverruns,
-    lblVPct,
-    lblEPct,
-    lbl123,
-    lbl5,
-    lbl1819,
-    lbl21,  // counts messages of type 24
-    lblOther,
-    lblValidAB,  // valid frames per channel, "A / B", with two receivers
+// What the window shows a caption for.
+enum class Counter {
+    PreSyncs,
+    Syncs,
+    Valid,
+    Errors,
+    Overruns,
+    ValidPercent,
+    ErrorPercent,
+    Types123,
+    Type5,
+    Types1819,
+    Type24,
+    OtherTypes,
+    ValidPerChannel,  // "A / B", with two receivers
 };
 
 // The level bar spans 128 (the midline) to 255; lower peaks are not shown.
@@ -30,7 +30,7 @@ inline constexpr int LevelMinimum = 128;
 class ReceiverView {
 public:
     virtual ~ReceiverView() = default;
-    virtual void SetCaption(CounterLabel label, const std::string& text) = 0;
+    virtual void SetCaption(Counter counter, const std::string& text) = 0;
     virtual void SetLevel(int value) = 0;
     // True while the window sits in the tray.
     virtual bool IsHidden() const = 0;

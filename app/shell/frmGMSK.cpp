@@ -223,12 +223,12 @@ void frmGMSK::BuildControls()
     connect(cbHighSensitivity, &QCheckBox::toggled, this, [this] { cbHighSensitivity_Click(); });
     connect(cbReceivers, &QComboBox::currentIndexChanged, this, [this] { cbReceivers_Click(); });
     connect(cbSwapAB, &QCheckBox::toggled, this, [this] { cbSwapAB_Click(); });
-    connect(cbSerial, &QCheckBox::toggled, this, [this] { OutputsControl.cbSerial_Click(); });
-    connect(cbLogfile, &QCheckBox::toggled, this, [this] { OutputsControl.cbLogfile_Click(); });
-    connect(cbPush, &QCheckBox::toggled, this, [this] { OutputsControl.cbPush_Click(); });
-    connect(cbTcpServer, &QCheckBox::toggled, this, [this] { OutputsControl.cbTcpServer_Click(); });
-    connect(cbTcpClient, &QCheckBox::toggled, this, [this] { OutputsControl.cbTcpClient_Click(); });
-    connect(cbTagBlocks, &QCheckBox::toggled, this, [this] { OutputsControl.cbTagBlocks_Click(); });
+    connect(cbSerial, &QCheckBox::toggled, this, [this] { cbSerial_Click(); });
+    connect(cbLogfile, &QCheckBox::toggled, this, [this] { cbLogfile_Click(); });
+    connect(cbPush, &QCheckBox::toggled, this, [this] { cbPush_Click(); });
+    connect(cbTcpServer, &QCheckBox::toggled, this, [this] { cbTcpServer_Click(); });
+    connect(cbTcpClient, &QCheckBox::toggled, this, [this] { cbTcpClient_Click(); });
+    connect(cbTagBlocks, &QCheckBox::toggled, this, [this] { cbTagBlocks_Click(); });
     connect(txtPath, &QLineEdit::textChanged, this, [this] { txtPath_Change(); });
     connect(cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     connect(IPTimer, &QTimer::timeout, this, [this] { IPTimer_Timer(); });
@@ -500,27 +500,27 @@ void frmGMSK::EnableSettings(bool enable)
         control->setEnabled(enable);
 }
 
-QLabel* frmGMSK::Label(CounterLabel label) const
+QLabel* frmGMSK::Label(Counter label) const
 {
     switch (label) {
-    case CounterLabel::lblPreSyncs: return lblPreSyncs;
-    case CounterLabel::lblSyncs: return lblSyncs;
-    case CounterLabel::lblValid: return lblValid;
-    case CounterLabel::lblErrors: return lblErrors;
-    case CounterLabel::lblOverruns: return lblOverruns;
-    case CounterLabel::lblVPct: return lblVPct;
-    case CounterLabel::lblEPct: return lblEPct;
-    case CounterLabel::lbl123: return lbl123;
-    case CounterLabel::lbl5: return lbl5;
-    case CounterLabel::lbl1819: return lbl1819;
-    case CounterLabel::lbl21: return lbl21;
-    case CounterLabel::lblOther: return lblOther;
-    case CounterLabel::lblValidAB: return lblValidAB;
+    case Counter::PreSyncs: return lblPreSyncs;
+    case Counter::Syncs: return lblSyncs;
+    case Counter::Valid: return lblValid;
+    case Counter::Errors: return lblErrors;
+    case Counter::Overruns: return lblOverruns;
+    case Counter::ValidPercent: return lblVPct;
+    case Counter::ErrorPercent: return lblEPct;
+    case Counter::Types123: return lbl123;
+    case Counter::Type5: return lbl5;
+    case Counter::Types1819: return lbl1819;
+    case Counter::Type24: return lbl21;
+    case Counter::OtherTypes: return lblOther;
+    case Counter::ValidPerChannel: return lblValidAB;
     }
     return lblOther;
 }
 
-void frmGMSK::SetCaption(CounterLabel label, const std::string& text) { Label(label)->setText(Q(text)); }
+void frmGMSK::SetCaption(Counter label, const std::string& text) { Label(label)->setText(Q(text)); }
 
 void frmGMSK::SetLevel(int value) { pbLevel->setValue(value); }
 
@@ -539,6 +539,18 @@ void frmGMSK::txtPath_Change() { LogFileName = txtPath->text().toStdString(); }
 void frmGMSK::cbStartMinMon_Click() { EnableStartMin = cbStartMinMon->isChecked(); }
 
 void frmGMSK::cbHighSensitivity_Click() { HighSensitivity = cbHighSensitivity->isChecked(); }
+
+void frmGMSK::cbSerial_Click() { OutputsControl.SerialSwitched(); }
+
+void frmGMSK::cbLogfile_Click() { OutputsControl.LogSwitched(); }
+
+void frmGMSK::cbPush_Click() { OutputsControl.UdpSwitched(); }
+
+void frmGMSK::cbTcpServer_Click() { OutputsControl.TcpServerSwitched(); }
+
+void frmGMSK::cbTcpClient_Click() { OutputsControl.TcpClientSwitched(); }
+
+void frmGMSK::cbTagBlocks_Click() { OutputsControl.TagBlocksSwitched(); }
 
 void frmGMSK::cbReceivers_Click()
 {

@@ -68,6 +68,12 @@ public:
     void cbStartMinMon_Click();
     void cbHighSensitivity_Click();
     void cbReceivers_Click();
+    void cbSerial_Click();
+    void cbLogfile_Click();
+    void cbPush_Click();
+    void cbTcpServer_Click();
+    void cbTcpClient_Click();
+    void cbTagBlocks_Click();
     void cbSwapAB_Click();
     void mnuShow_Click();
     void mnuExit_Click();
@@ -84,7 +90,7 @@ public:
     static std::string VersionCaption();
 
     // ReceiverView.
-    void SetCaption(CounterLabel label, const std::string& text) override;
+    void SetCaption(Counter label, const std::string& text) override;
     void SetLevel(int value) override;
     bool IsHidden() const override;
     void SetTrayTip(const std::string& text) override;
@@ -200,7 +206,7 @@ private:
     std::string ReadSetting(const std::string& name, const std::string& defaultText);
     Demodulator ChosenDemodulator() const;
     void WriteSetting(const std::string& name, const std::string& text);
-    QLabel* Label(CounterLabel label) const;
+    QLabel* Label(Counter label) const;
 
     MessageBoxes& Messages;
     SoundCapture& Capture;

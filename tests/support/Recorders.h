@@ -13,18 +13,18 @@ namespace kelvane::test {
 
 class RecordingView : public ReceiverView {
 public:
-    void SetCaption(CounterLabel label, const std::string& text) override { Captions[label] = text; }
+    void SetCaption(Counter label, const std::string& text) override { Captions[label] = text; }
     void SetLevel(int value) override { Levels.push_back(value); }
     bool IsHidden() const override { return Hidden; }
     void SetTrayTip(const std::string& text) override { TrayTips.push_back(text); }
 
-    std::string Caption(CounterLabel label) const
+    std::string Caption(Counter label) const
     {
         const auto found = Captions.find(label);
         return found == Captions.end() ? std::string() : found->second;
     }
 
-    std::map<CounterLabel, std::string> Captions;
+    std::map<Counter, std::string> Captions;
     std::vector<int> Levels;
     std::vector<std::string> TrayTips;
     bool Hidden = false;

@@ -212,7 +212,7 @@ public:
     void SetSerialChecked(bool checked) override
     {
         Serial = checked;
-        Control->cbSerial_Click();
+        Control->SerialSwitched();
     }
     std::string PortText() const override { return Port; }
     std::string PortSettings() const override { return "38400,n,8,1"; }
@@ -220,7 +220,7 @@ public:
     void SetLogChecked(bool checked) override
     {
         Log = checked;
-        Control->cbLogfile_Click();
+        Control->LogSwitched();
     }
     std::string LogPath() const override { return Path; }
     bool PushChecked() const override { return Push; }
@@ -231,21 +231,21 @@ public:
     void SetTcpServerChecked(bool checked) override
     {
         TcpServer = checked;
-        Control->cbTcpServer_Click();
+        Control->TcpServerSwitched();
     }
     std::string TcpServerText() const override { return ServerText; }
     bool TcpClientChecked() const override { return TcpClient; }
     void SetTcpClientChecked(bool checked) override
     {
         TcpClient = checked;
-        Control->cbTcpClient_Click();
+        Control->TcpClientSwitched();
     }
     std::string TcpClientText() const override { return ClientText; }
     bool TagBlocksChecked() const override { return Tags; }
     void SetTagBlocksChecked(bool checked) override
     {
         Tags = checked;
-        Control->cbTagBlocks_Click();
+        Control->TagBlocksSwitched();
     }
     std::string StationNameText() const override { return Station; }
     void ShowTcpClients(size_t count, const std::string& event) override
@@ -307,10 +307,10 @@ TEST_F(LogAndControl, FailuresAreReportedInOrderAndSwitchTheirOutputOff)
 {
     Outputs o;
     o.options.Serial = o.options.Log = true;
-    o.control.cbSerial_Click();
-    o.control.cbLogfile_Click();
+    o.control.SerialSwitched();
+    o.control.LogSwitched();
     o.options.Push = true;
-    o.control.cbPush_Click();
+    o.control.UdpSwitched();
     o.options.Port = "/dev/kelvane-no-such-port";
     o.options.Path = (Dir / "no-such-folder" / "ais.log").string();
     o.options.List = "127.0.0.1:2000,bad";
@@ -362,7 +362,7 @@ TEST_F(LogAndControl, AllThreeDeliverTheSameBytes)
     Receiver receiver;
     Outputs o;
     o.options.Serial = o.options.Log = o.options.Push = true;
-    o.control.cbPush_Click();
+    o.control.UdpSwitched();
     EXPECT_TRUE(o.options.ListEnabled);
     o.options.Port = pty.Near();
     o.options.Path = (Dir / "ais.log").string();
@@ -382,7 +382,7 @@ TEST_F(LogAndControl, AllThreeDeliverTheSameBytes)
 
     // Unchecking UDP disables its list.
     o.options.Push = false;
-    o.control.cbPush_Click();
+    o.control.UdpSwitched();
     EXPECT_FALSE(o.options.ListEnabled);
     EXPECT_FALSE(o.settings.EnableIPLogging);
 }

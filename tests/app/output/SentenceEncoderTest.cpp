@@ -67,7 +67,7 @@ TEST(SentenceEncoder, WorkedExample)
     ASSERT_EQ(e.sink.Blocks.size(), 1u);
     EXPECT_EQ(e.sink.Blocks[0], "!AIVDM,1,1,,,1h,4*3A\r\n");
     EXPECT_EQ(e.counters.MsgCount123, 1);
-    EXPECT_EQ(e.view.Caption(CounterLabel::lbl123), "1");
+    EXPECT_EQ(e.view.Caption(Counter::Types123), "1");
 }
 
 TEST(SentenceEncoder, SentenceBoundaries)
@@ -136,8 +136,8 @@ TEST(SentenceEncoder, EachTypeCountsUnderItsLabel)
     EXPECT_EQ(e.counters.MsgCount1819, 2);
     EXPECT_EQ(e.counters.MsgCount24, 1);
     EXPECT_EQ(e.counters.MsgCountOther, 4);
-    EXPECT_EQ(e.view.Caption(CounterLabel::lbl21), "1");
-    EXPECT_EQ(e.view.Caption(CounterLabel::lblOther), "4");
+    EXPECT_EQ(e.view.Caption(Counter::Type24), "1");
+    EXPECT_EQ(e.view.Caption(Counter::OtherTypes), "4");
     EXPECT_EQ(e.sink.Blocks.size(), 11u);
 }
 

@@ -47,7 +47,7 @@ TEST(BuiltinDemodulator, DecodesAtBothRatesAndAnOddOneInAnyBlockSize)
             EXPECT_EQ(r.counters.PreSyncCount, 1);
             EXPECT_EQ(r.counters.SyncCount, 1);
             EXPECT_EQ(r.counters.ValidCount, 1);
-            EXPECT_EQ(r.view.Caption(CounterLabel::lblVPct), "100%");
+            EXPECT_EQ(r.view.Caption(Counter::ValidPercent), "100%");
         }
     }
 }
@@ -106,8 +106,8 @@ TEST(BuiltinDemodulator, LengthLimitAndCheckFailuresCountAsErrors)
     EXPECT_EQ(r.counters.SyncCount, 4);
     EXPECT_EQ(r.counters.ValidCount, 2);
     EXPECT_EQ(r.counters.ErrorCount, 2);
-    EXPECT_EQ(r.view.Caption(CounterLabel::lblErrors), "2");
-    EXPECT_EQ(r.view.Caption(CounterLabel::lblEPct), "50%");
+    EXPECT_EQ(r.view.Caption(Counter::Errors), "2");
+    EXPECT_EQ(r.view.Caption(Counter::ErrorPercent), "50%");
 }
 
 TEST(BuiltinDemodulator, ResetClearsAllTenCountersAtTheNextBuffer)

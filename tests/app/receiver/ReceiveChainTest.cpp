@@ -59,9 +59,9 @@ TEST(HandleDemodBytes, FramesAreCountedAndTraceTextSkippedWhileTracing)
     EXPECT_EQ(c.counters.ErrorCount, 2);
     EXPECT_EQ(c.counters.PreSyncCount, 0);
     EXPECT_EQ(c.sink.Blocks, std::vector<std::string>{"!AIVDM,1,1,,,13mn4I0P000HEd>RSk<8Vgv406bh,0*0D\r\n"});
-    EXPECT_EQ(c.view.Caption(CounterLabel::lblSyncs), "3");
-    EXPECT_EQ(c.view.Caption(CounterLabel::lblVPct), "33%");
-    EXPECT_EQ(c.view.Caption(CounterLabel::lblEPct), "67%");
+    EXPECT_EQ(c.view.Caption(Counter::Syncs), "3");
+    EXPECT_EQ(c.view.Caption(Counter::ValidPercent), "33%");
+    EXPECT_EQ(c.view.Caption(Counter::ErrorPercent), "67%");
 }
 
 TEST(HandleDemodBytes, AFrameBeginningWithStarIsAMessageWhenNotTracing)
@@ -222,7 +222,7 @@ TEST(TwoChannels, EveryMessageOnceWithItsLetterOnEveryDemodulator)
                     << static_cast<int>(which) << (swap ? " swapped" : "") << ", blocks of " << blockFrames;
                 EXPECT_EQ(c.counters.ValidCount, 16);
                 EXPECT_EQ(swap ? c.counters.ValidCountB : c.counters.ValidCountA, 9);
-                EXPECT_EQ(c.view.Caption(CounterLabel::lblValidAB), swap ? "7 / 9" : "9 / 7");
+                EXPECT_EQ(c.view.Caption(Counter::ValidPerChannel), swap ? "7 / 9" : "9 / 7");
             }
         }
     }
