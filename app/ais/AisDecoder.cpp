@@ -215,11 +215,13 @@ void ShipType(Reader& r, AisRecord& m, int start)
     }
 }
 
+// 15, "not defined", is what a station sends that has no status to give.
 void Status(Reader& r, AisRecord& m, int start)
 {
     if (const std::optional<uint32_t> status = r.Integer("status", start, 4)) {
         r.Add("status_text", NavigationStatusText(static_cast<int>(*status)));
-        m.Status = static_cast<int>(*status);
+        if (*status != 15)
+            m.Status = static_cast<int>(*status);
     }
 }
 

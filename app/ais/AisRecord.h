@@ -35,7 +35,7 @@ struct AisRecord {
     // What a vessel list shows. Absent where the message does not carry it
     // or says it is not available; values out of range count as not
     // available too.
-    std::optional<int> Status;         // navigational status, 0..15
+    std::optional<int> Status;         // navigational status, 0..14
     std::optional<double> Turn;        // degrees per minute, + to starboard
     int FastTurn = 0;                  // +1 / -1: more than 5° in 30 s, no rate
     std::optional<double> Speed;       // knots over ground

@@ -541,7 +541,8 @@ TEST(AisDecoder, VesselListSeesWhatIsNotAvailable)
     for (const AisRecord& r : {Decode(Build(ClassA{})),
                                Decode(Build(ClassA{.lon = (1 << 27) - 1, .lat = NoLat + 1, .course = 3601,
                                                    .heading = 360, .second = 61}))})
-        EXPECT_FALSE(r.Turn || r.FastTurn || r.Speed || r.Lon || r.Lat || r.Course || r.Heading || r.Second);
+        EXPECT_FALSE(r.Status || r.Turn || r.FastTurn || r.Speed || r.Lon || r.Lat || r.Course || r.Heading ||
+                     r.Second);
     const AisRecord voyage = Decode(Build(Voyage{.callsign = "@@@", .name = "    "}));
     EXPECT_FALSE(voyage.Imo || voyage.Callsign || voyage.Name || voyage.Destination || voyage.ShipType ||
                  voyage.ToBow || voyage.ToStern || voyage.ToPort || voyage.ToStarboard || voyage.Draught);
