@@ -1,6 +1,6 @@
-// Reads one line of JSON (RFC 8259) holding one object, as tests see what a
-// JSON writer wrote: the members in order, strings unescaped, anything else
-// as written (numbers, literals, nested arrays and objects).
+// Reads one line of JSON holding one object, as tests see what a JSON writer
+// wrote: the members in order, strings unescaped, anything else as written
+// (numbers, literals, nested arrays and objects).
 #pragma once
 
 #include <cstdlib>
@@ -27,129 +27,82 @@ inline const JsonMember* FindMember(const JsonObject& object, std::string_view n
     return nullptr;
 }
 
-class JsonLineReader {
-public:
-    explicit JsonLineReader(std::string_view line) : Line(line) {}
-
-    // Empty when the line is not exactly one well-formed object.
-    std::optional<JsonObject> Object()
-    {
-        JsonObject object;
-        if (!Take('{'))
+// The string starting at line[at], which is past its end afterwards. Escapes
+// beyond ASCII are not needed by these tests and fail.
+inline std::optional<std::string> ReadJsonString(std::string_view line, size_t& at)
+{
+    if (at >= line.size() || line[at++] != '"')
+        return std::nullopt;
+    std::string text;
+    while (at < line.size() && line[at] != '"') {
+        const char c = line[at++];
+        if (static_cast<unsigned char>(c) < 0x20 || (c == '\\' && at >= line.size()))
             return std::nullopt;
-        if (!Take('}')) {
-            do {
-                JsonMember member;
-                std::optional<std::string> name = String();
-                if (!name || !Take(':'))
-                    return std::nullopt;
-                member.Name = *name;
-                if (Peek() == '"') {
-                    std::optional<std::string> text = String();
-                    if (!text)
+        if (c != '\\') {
+            text += c;
+        } else if (const size_t k = std::string_view("\"\\/bfnrt").find(line[at]); k != std::string_view::npos) {
+            text += "\"\\/\b\f\n\r\t"[k];
+            ++at;
+        } else {
+            const std::string hex(line.substr(at + 1, 4));
+            char* end = nullptr;
+            const unsigned long code = std::strtoul(hex.c_str(), &end, 16);
+            if (line[at] != 'u' || hex.size() != 4 || end != hex.c_str() + 4 || code >= 0x80)
+                return std::nullopt;
+            text += static_cast<char>(code);
+            at += 5;
+        }
+    }
+    if (at++ >= line.size())
+        return std::nullopt;
+    return text;
+}
+
+// Empty when the line is not one object of "name":value members.
+inline std::optional<JsonObject> ReadJsonObject(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+        line.remove_suffix(1);
+    if (line.size() < 2 || line.front() != '{' || line.back() != '}')
+        return std::nullopt;
+    JsonObject object;
+    size_t at = 1;
+    while (at < line.size() - 1) {
+        JsonMember member;
+        std::optional<std::string> name = ReadJsonString(line, at);
+        if (!name || at >= line.size() || line[at++] != ':')
+            return std::nullopt;
+        member.Name = *name;
+        if (line[at] == '"') {
+            std::optional<std::string> text = ReadJsonString(line, at);
+            if (!text)
+                return std::nullopt;
+            member.IsString = true;
+            member.Text = *text;
+        } else {
+            // Up to the comma or brace that ends the member, past nested
+            // values and the strings in them.
+            const size_t start = at;
+            int depth = 0;
+            while (at < line.size() - 1 && (depth > 0 || line[at] != ',')) {
+                const char c = line[at];
+                if (c == '"') {
+                    if (!ReadJsonString(line, at))
                         return std::nullopt;
-                    member.IsString = true;
-                    member.Text = *text;
-                } else {
-                    const size_t start = At;
-                    if (!SkipValue())
-                        return std::nullopt;
-                    member.Text = std::string(Line.substr(start, At - start));
+                    continue;
                 }
-                object.push_back(member);
-            } while (Take(','));
-            if (!Take('}'))
+                depth += (c == '[' || c == '{' ? 1 : 0) - (c == ']' || c == '}' ? 1 : 0);
+                ++at;
+            }
+            member.Text = std::string(line.substr(start, at - start));
+            if (member.Text.empty() || depth != 0)
                 return std::nullopt;
         }
-        return Peek() == '\0' ? std::optional(object) : std::nullopt;
-    }
-
-private:
-    char Peek()
-    {
-        while (At < Line.size() && (Line[At] == ' ' || Line[At] == '\r'))
-            ++At;
-        return At < Line.size() ? Line[At] : '\0';
-    }
-
-    bool Take(char c)
-    {
-        if (Peek() != c)
-            return false;
-        ++At;
-        return true;
-    }
-
-    // Escapes beyond ASCII are not needed by these tests and fail.
-    std::optional<std::string> String()
-    {
-        if (!Take('"'))
+        object.push_back(member);
+        if (at < line.size() - 1 && line[at++] != ',')
             return std::nullopt;
-        std::string text;
-        for (;;) {
-            if (At >= Line.size() || static_cast<unsigned char>(Line[At]) < 0x20)
-                return std::nullopt;
-            const char c = Line[At++];
-            if (c == '"')
-                return text;
-            if (c != '\\') {
-                text += c;
-                continue;
-            }
-            const char e = At < Line.size() ? Line[At++] : '\0';
-            const size_t k = std::string_view("\"\\/bfnrt").find(e);
-            if (k != std::string_view::npos) {
-                text += "\"\\/\b\f\n\r\t"[k];
-            } else if (e == 'u' && At + 4 <= Line.size()) {
-                const std::string hex(Line.substr(At, 4));
-                char* end = nullptr;
-                const unsigned long code = std::strtoul(hex.c_str(), &end, 16);
-                if (end != hex.c_str() + 4 || code >= 0x80)
-                    return std::nullopt;
-                text += static_cast<char>(code);
-                At += 4;
-            } else {
-                return std::nullopt;
-            }
-        }
     }
-
-    bool SkipValue()
-    {
-        const char c = Peek();
-        if (c == '"')
-            return String().has_value();
-        if (c == '[' || c == '{') {
-            const char close = c == '[' ? ']' : '}';
-            ++At;
-            if (Take(close))
-                return true;
-            do {
-                if (c == '{' && (!String() || !Take(':')))
-                    return false;
-                if (!SkipValue())
-                    return false;
-            } while (Take(','));
-            return Take(close);
-        }
-        for (std::string_view literal : {"true", "false", "null"})
-            if (Line.substr(At, literal.size()) == literal) {
-                At += literal.size();
-                return true;
-            }
-        // Digits, sign, point and exponent, as strtod reads them: it would
-        // take "nan" and hexadecimal too.
-        const std::string number(Line.substr(At, Line.find_first_not_of("0123456789+-.eE", At) - At));
-        char* end = nullptr;
-        std::strtod(number.c_str(), &end);
-        if (number.empty() || end != number.c_str() + number.size())
-            return false;
-        At += number.size();
-        return true;
-    }
-
-    std::string_view Line;
-    size_t At = 0;
-};
+    return object;
+}
 
 }  // namespace kelvane::test

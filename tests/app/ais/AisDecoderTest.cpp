@@ -251,14 +251,15 @@ bool Agree(int type, const JsonObject& ours, const JsonMember& mine, const JsonM
         return theirs.Text == mine.Text.substr(1);
     if (mine.IsString || theirs.IsString || mine.Text == theirs.Text)
         return mine.IsString == theirs.IsString && mine.Text == theirs.Text;
-    // Numbers printed to different decimals agree to the coarser one.
+    // Ours may be finer than gpsd's, and then agrees to gpsd's decimals.
     auto decimals = [](const std::string& t) {
         const size_t point = t.find('.');
         return point == std::string::npos ? 0 : static_cast<int>(t.size() - point - 1);
     };
-    const int coarser = std::min(decimals(mine.Text), decimals(theirs.Text));
-    return std::abs(std::atof(mine.Text.c_str()) - std::atof(theirs.Text.c_str())) <=
-           0.5 * std::pow(10.0, -coarser) + 1e-9;
+    const int coarser = decimals(theirs.Text);
+    return decimals(mine.Text) > coarser &&
+           std::abs(std::atof(mine.Text.c_str()) - std::atof(theirs.Text.c_str())) <=
+               0.5 * std::pow(10.0, -coarser) + 1e-9;
 }
 
 const std::set<int> DecodedTypes = {1, 2, 3, 4, 5, 9, 11, 18, 19, 21, 24, 27};
@@ -325,7 +326,7 @@ Tally ExpectAgreement(const std::vector<Probe>& probes)
     }
     std::vector<std::vector<JsonObject>> theirs(1);
     for (const std::string& line : Gpsdecode(input)) {
-        const std::optional<JsonObject> object = JsonLineReader(line).Object();
+        const std::optional<JsonObject> object = ReadJsonObject(line);
         if (!object) {
             ADD_FAILURE() << "gpsdecode wrote no JSON object: " << line;
             continue;
@@ -353,7 +354,7 @@ Tally ExpectAgreement(const std::vector<Probe>& probes)
         }
         ExpectMembersAsFields(*message, probes[i].sentences);
         const std::string json = AisToJson(*message);
-        std::optional<JsonObject> ours = JsonLineReader(json).Object();
+        std::optional<JsonObject> ours = ReadJsonObject(json);
         if (!ours) {
             ADD_FAILURE() << "not one JSON object: " << json;
             continue;

@@ -58,7 +58,7 @@ TEST(AisJson, EscapesEveryStringIntoValidJson)
     // Read back, names too, the text is what went in where it was UTF-8.
     const std::vector<AisField> extra = {{"c\n", std::string("\x02")}};
     const std::string line = AisToJson(Message({{"a\"b", std::string("x\ty\\")}}), extra);
-    const std::optional<JsonObject> object = JsonLineReader(line).Object();
+    const std::optional<JsonObject> object = ReadJsonObject(line);
     ASSERT_TRUE(object) << line;
     EXPECT_EQ(line.find('\n'), std::string::npos);
     EXPECT_EQ(FindMember(*object, "a\"b")->Text, "x\ty\\");
