@@ -449,6 +449,13 @@ void LongRange(Reader& r, AisRecord& m)
     r.Flag("gnss", 94);
 }
 
+// Safety messages, addressed (12) and broadcast (14): the text runs to the
+// message's end.
+void SafetyText(Reader& r, int start)
+{
+    r.TextField("text", start, std::max(0, (r.BitCount() - start) / 6));
+}
+
 }  // namespace
 
 std::optional<AisRecord> DecodeAisMessage(std::span<const int32_t> messageBits)
@@ -475,6 +482,18 @@ std::optional<AisRecord> DecodeAisMessage(std::span<const int32_t> messageBits)
         break;
     case 9:
         SarAircraft(r, m);
+        break;
+    case 10:  // UTC and date inquiry
+        r.Integer("dest_mmsi", 40, 30);
+        break;
+    case 12:
+        r.Integer("seqno", 38, 2);
+        r.Integer("dest_mmsi", 40, 30);
+        r.Flag("retransmit", 70);
+        SafetyText(r, 72);
+        break;
+    case 14:
+        SafetyText(r, 40);
         break;
     case 18:
         ClassBReport(r, m);

@@ -1,7 +1,8 @@
 // Decoding of AIS messages (ITU-R M.1371) from their bits: position reports
 // of class A (1, 2, 3) and B (18, 19), base stations (4, 11), static and
 // voyage data (5), SAR aircraft (9), aids to navigation (21), class B static
-// data (24) and long-range broadcasts (27). Every other type gives its
+// data (24) and long-range broadcasts (27); the addressee of a UTC inquiry
+// (10) and the text of safety messages (12, 14). Every other type gives its
 // type, repeat indicator and MMSI.
 #pragma once
 

@@ -262,7 +262,7 @@ bool Agree(int type, const JsonObject& ours, const JsonMember& mine, const JsonM
                0.5 * std::pow(10.0, -coarser) + 1e-9;
 }
 
-const std::set<int> DecodedTypes = {1, 2, 3, 4, 5, 9, 11, 18, 19, 21, 24, 27};
+const std::set<int> DecodedTypes = {1, 2, 3, 4, 5, 9, 10, 11, 12, 14, 18, 19, 21, 24, 27};
 
 // gpsd's fields this decoder does not write: its input's name, and for SAR
 // aircraft the 8 bits that are the altitude sensor and spare now. For other
@@ -521,8 +521,13 @@ TEST(AisDecoder, AgreesWithGpsdOnExtremeAndMissingValues)
     for (int status = 0; status < 16; ++status)
         m.push_back(Build(LongRange{.status = status}));
 
-    // Types without decoded contents give their header.
-    m.push_back(BitWriter().U(6, 14).U(2, 1).U(30, 123).U(2, 0).Text(3, "SOS").Bits);
+    // Safety texts run to the message's end, the longest over three
+    // sentences; a UTC inquiry; an interrogation gives its header only.
+    m.push_back(BitWriter().U(6, 14).U(2, 1).U(30, 123).U(2, 0).Text(5, "SOS \"").Bits);
+    m.push_back(Resized(BitWriter().U(6, 14).U(2, 0).U(30, 123).U(2, 0).Text(4, "A@B ").Bits, 40 + 6 * 4 + 3));
+    m.push_back(BitWriter().U(6, 12).U(2, 3).U(30, 1).U(2, 3).U(30, (1 << 30) - 1).U(2, 2).Text(156, "LONG").Bits);
+    m.push_back(BitWriter().U(6, 10).U(2, 0).U(30, 2).U(2, 0).U(30, 366000001).U(2, 0).Bits);
+    m.push_back(BitWriter().U(6, 15).U(2, 0).U(30, 3).U(2, 0).U(30, 4).U(6, 5).U(12, 0).Bits);
 
     const Tally tally = ExpectAgreement(Encoded(m));
     EXPECT_GT(tally.fields, 10000);
