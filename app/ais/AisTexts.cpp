@@ -41,9 +41,7 @@ std::string NavigationStatusText(int status)
 
 std::string ShipTypeText(int shipType)
 {
-    if (shipType == 0)
-        return "Not available";
-    if (shipType < 0 || shipType > 255)
+    if (shipType <= 0 || shipType > 255)
         return "Not available";
     if (shipType < 20)
         return "Reserved for future use";
