@@ -26,9 +26,11 @@
 #define BRINECORE_CALL
 #endif
 
+/* The DLL's .def file names its exports; marking them dllexport too would
+ * export the 32-bit build's decorated names beside the plain ones. */
 #if defined(_WIN32)
 #if defined(BRINECORE_BUILDING)
-#define BRINECORE_API __declspec(dllexport)
+#define BRINECORE_API
 #else
 #define BRINECORE_API __declspec(dllimport)
 #endif
