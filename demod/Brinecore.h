@@ -26,8 +26,9 @@
 #define BRINECORE_CALL
 #endif
 
-/* The DLL's .def file names its exports; marking them dllexport too would
- * export the 32-bit build's decorated names beside the plain ones. */
+/* The DLL's exports come from its .def file alone: a function whose
+ * convention or arguments no longer match it then fails the 32-bit link,
+ * where dllexport would have it exported under its plain name all the same. */
 #if defined(_WIN32)
 #if defined(BRINECORE_BUILDING)
 #define BRINECORE_API
