@@ -85,16 +85,25 @@ decode() {
     fi
     echo "$status" >"$scratch/$side/$name.status"
   done
-  if ! diff -r "$scratch/linux" "$scratch/windows" >/dev/null; then
-    echo "windows-check: brinecore-dump $* differs between Linux and Windows:" >&2
-    diff -r "$scratch/linux" "$scratch/windows" | head -20 >&2 || true
-    failed=1
-  fi
+  local part
+  for part in out err status trace; do
+    if [ -e "$scratch/linux/$name.$part" ] || [ -e "$scratch/windows/$name.$part" ]; then
+      if ! cmp -s "$scratch/linux/$name.$part" "$scratch/windows/$name.$part"; then
+        echo "windows-check: brinecore-dump $*: the $part differs between Linux and Windows" >&2
+        diff "$scratch/linux/$name.$part" "$scratch/windows/$name.$part" | head -10 >&2 || true
+        failed=1
+      fi
+    fi
+  done
 }
 
 decode bergen bergen-48k-u8.wav
 decode rtl-fm rtl-fm-50k-u8.wav
-STDIN_FILE=tests/data/audio/bergen-48k-u8.wav decode bergen-stdin -
+# A loud copy of bergen: its clipped samples hold the bytes that a stream in
+# text mode would change (CR, LF, 0x1A).
+sox -D tests/data/audio/bergen-48k-u8.wav -e unsigned-integer -b 8 "$scratch/loud.wav" vol 2 \
+  2>/dev/null
+STDIN_FILE=$scratch/loud.wav decode loud-stdin -
 decode bergen-trace --trace bergen-48k-u8.wav
 NO_TRACE_FOLDER=1 decode rtl-fm-no-trace-file --trace rtl-fm-50k-u8.wav
 decode stereo bergen-48k-s16-stereo.wav
@@ -111,7 +120,9 @@ require() {
 out=$scratch/linux
 require "bergen: not 4 good frames" test "$(grep -c 'FCS good' "$out/bergen.out")" = 4
 require "rtl-fm: not 1 good frame" test "$(grep -c 'FCS good' "$out/rtl-fm.out")" = 1
-require "bergen from standard input: another listing" cmp -s "$out/bergen.out" "$out/bergen-stdin.out"
+require "loud bergen: no CR, LF or 0x1A" test "$(tr -dc '\r\n\032' <"$scratch/loud.wav" | wc -c)" -gt 0
+require "loud bergen from standard input: not 4 good frames" \
+  test "$(grep -c 'FCS good' "$out/loud-stdin.out")" = 4
 require "bergen --trace: no trace text" grep -q '^\*' "$out/bergen-trace.out"
 require "bergen --trace: no trace file" grep -q 'init reached' "$out/bergen-trace.trace"
 require "stereo: not refused" grep -qx 1 "$out/stereo.status"
