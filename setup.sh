@@ -19,6 +19,10 @@ packages=(
   # a real desktop for the tray test: window manager, tray host, clicks,
   # window listing and grabbing what a window shows
   openbox trayer xdotool x11-utils imagemagick
+  # the Windows build of the library and its Qt-free programs, and wine to
+  # run the 64-bit ones
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64
+  binutils-mingw-w64-i686 wine64
 )
 
 missing=()

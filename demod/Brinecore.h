@@ -26,9 +26,12 @@
 #define BRINECORE_CALL
 #endif
 
+/* The DLL's exports come from its .def file alone: a function whose
+ * convention or arguments no longer match it then fails the 32-bit link,
+ * where dllexport would have it exported under its plain name all the same. */
 #if defined(_WIN32)
 #if defined(BRINECORE_BUILDING)
-#define BRINECORE_API __declspec(dllexport)
+#define BRINECORE_API
 #else
 #define BRINECORE_API __declspec(dllimport)
 #endif

@@ -12,6 +12,11 @@
 #include <span>
 #include <string>
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 void PrintBlocks(const uint8_t* out, int32_t length, bool trace, int& good, int& bad)
@@ -39,6 +44,14 @@ void PrintBlocks(const uint8_t* out, int32_t length, bool trace, int& good, int&
 
 int main(int argc, char** argv)
 {
+#if defined(_WIN32)
+    // The same bytes as everywhere else: a WAV file on standard input must
+    // not be cut at its first 0x1A or lose its CR bytes, and the listing must
+    // not gain a CR before every line feed.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     bool trace = false;
     const char* fileName = nullptr;
     for (int i = 1; i < argc; ++i) {

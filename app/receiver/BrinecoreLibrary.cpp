@@ -16,9 +16,11 @@ namespace {
 std::filesystem::path ProgramFolder()
 {
 #if defined(_WIN32)
+    // A path that fills the buffer was cut short: its folder is not ours.
     wchar_t path[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return length > 0 ? std::filesystem::path(path).parent_path() : std::filesystem::path();
+    return length > 0 && length < MAX_PATH ? std::filesystem::path(path).parent_path()
+                                           : std::filesystem::path();
 #else
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
