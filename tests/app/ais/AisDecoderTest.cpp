@@ -401,7 +401,8 @@ std::vector<Probe> Encoded(const std::vector<std::vector<int32_t>>& messages)
 TEST(AisDecoder, AgreesWithGpsdOnRealTraffic)
 {
     std::vector<Probe> probes;
-    for (const char* file : {"gpsd/sample.aivdm", "libais/test.aivdm"}) {
+    for (const char* file : {"gpsd/sample.aivdm", "gpsd/ais-18-27.log", "libais/test.aivdm", "libais/typeexamples.nmea",
+                             "pyais/nmea_data_sample.txt"}) {
         for (const AisMessage& m : ReadAivdmMessages(std::string(KELVANE_TEST_NMEA_DIR) + "/" + file)) {
             std::vector<uint8_t> bits;
             try {
