@@ -5,9 +5,15 @@
 #include "DecodeOptions.h"
 #include "MessageBoxes.h"
 #include "OutputControl.h"
+#include "AisDecoder.h"
+#include "AisJson.h"
 #include "ReceiverView.h"
+#include "SentenceSink.h"
 
 #include <chrono>
+#include <cmath>
+#include <optional>
+#include <vector>
 #include <cstdio>
 #include <string>
 
@@ -85,6 +91,33 @@ private:
     bool TcpClient;
     bool Tags;
     std::chrono::steady_clock::time_point LastFailure{};
+};
+
+// --json: each message as one JSON object on standard output, gpsd's field
+// names and the program's own (channel, signal level).
+class JsonPrinter : public SentenceSink {
+public:
+    void Deliver(std::string_view) override {}
+    void DeliverMessage(std::string_view, std::span<const int32_t> messageBits,
+                        const MessageOrigin& origin) override
+    {
+        if (!On)
+            return;
+        const std::optional<AisRecord> message = DecodeAisMessage(messageBits);
+        if (!message)
+            return;  // too short to name its sender
+        std::vector<AisField> extras;
+        if (origin.Channel != RadioChannel::Unknown)
+            extras.push_back({"channel", std::string(1, static_cast<char>(origin.Channel))});
+        if (!std::isnan(origin.LevelDb))
+            extras.push_back({"signal_db", AisReal{origin.LevelDb, 1}});
+        if (!std::isnan(origin.SnrDb))
+            extras.push_back({"snr_db", AisReal{origin.SnrDb, 1}});
+        const std::string line = AisToJson(*message, extras) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fflush(stdout);
+    }
+    bool On = false;
 };
 
 }  // namespace kelvane

@@ -5,7 +5,7 @@
 namespace kelvane {
 
 const char* const DecodeUsage =
-    "usage: kelvane-decode [--demod library|builtin|burst] [--no-repair] [--trace] [--quiet]\n"
+    "usage: kelvane-decode [--demod library|builtin|burst] [--no-repair] [--trace] [--quiet] [--json]\n"
     "                      [--log PATH]\n"
     "                      [--serial PORT[,SETTINGS]] [--udp HOST:PORT,...] [--swap-channels]\n"
     "                      [--tcp-server [ADDRESS:]PORT] [--tcp HOST:PORT] [--tag-blocks STATION]\n"
@@ -77,6 +77,12 @@ const char* const DecodeHelp =
     "                       decoding, and the group of a multi-sentence message)\n"
     "                       before each sentence of the log, standard output and\n"
     "                       the network outputs; never on the serial port\n"
+    "  --json               one JSON object per message on standard output instead\n"
+    "                       of its sentences: gpsd's AIS field names (mmsi, lat,\n"
+    "                       lon, speed, course, heading, shipname, ...) and\n"
+    "                       channel, signal_db (level, dB of full scale) and\n"
+    "                       snr_db (burst demodulator); the outputs still carry\n"
+    "                       sentences\n"
     "  --quiet              nothing on standard output\n"
     "  --help               show this text\n"
     "\n"
@@ -130,6 +136,8 @@ std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptio
             options.Trace = true;
         } else if (arg == "--quiet") {
             options.Quiet = true;
+        } else if (arg == "--json") {
+            options.Json = true;
         } else if (arg == "--help" || arg == "-h") {
             options.Help = true;
         } else if (arg == "--log") {

@@ -11,6 +11,7 @@ struct DecodeOptions {
     bool Repair = true;              // --no-repair turns the burst repair off
     bool Trace = false;
     bool Quiet = false;
+    bool Json = false;           // --json: one JSON object per message instead of sentences
     bool Help = false;
     std::string File;
     std::string LogPath;         // --log

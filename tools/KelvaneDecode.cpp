@@ -12,6 +12,7 @@
 #include "ReceiveChain.h"
 #include "ReceiveCounters.h"
 #include "SentenceEncoder.h"
+#include "SentenceFanout.h"
 #include "Replay.h"
 #include "WavWriter.h"
 #include "WaveIn.h"
@@ -107,7 +108,10 @@ int main(int argc, char** argv)
                             !options.StationName.empty()};
     OutputControl outputs(outputOptions, messages, settings);
     OutputDispatch dispatch(outputs, messages);
-    if (!options.Quiet) {
+    JsonPrinter json;
+    json.On = options.Json && !options.Quiet;
+    SentenceFanout toAll{&dispatch, &json};
+    if (!options.Quiet && !options.Json) {
         dispatch.Mirror = [](std::string_view block) {
             // Flushed per message, so that a reader sees each at once.
             std::fwrite(block.data(), 1, block.size(), stdout);
@@ -115,7 +119,7 @@ int main(int argc, char** argv)
         };
     }
     ReceiveCounters counters(view);
-    SentenceEncoder encoder(counters, dispatch);
+    SentenceEncoder encoder(counters, toAll);
     BrinecoreLibrary library;
     ReceiveChain chain(counters, view, encoder, messages, library);
     chain.TraceText = [](std::string_view text) {

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -56,6 +57,14 @@ std::vector<Bytes> DecodedMessages(const std::string& out)
         }
     }
     return messages;
+}
+
+size_t DecodedMessagesOf(const std::string& sentences)
+{
+    size_t count = 0;
+    for (size_t at = 0; (at = sentences.find("!AIVDM,", at)) != std::string::npos; at += 7)
+        count += sentences.compare(at + 7, 2, "1,") == 0 || sentences.compare(at + 9, 2, "1,") == 0 ? 1 : 0;
+    return count;
 }
 
 std::vector<Bytes> CorpusMessages(size_t count)
@@ -207,6 +216,26 @@ TEST_F(KelvaneDecode, AStereoFileDecodesBothSidesLetteredAndTheSwapTradesTheLett
         EXPECT_EQ(result.exitCode, 2) << option;
         EXPECT_NE(result.err.find("live input"), std::string::npos) << result.err;
     }
+}
+
+TEST_F(KelvaneDecode, JsonOnStandardOutputWhileTheOutputsCarrySentences)
+{
+    const std::string log = Path("json.log");
+    const ProgramResult result =
+        RunProgram(Decoder, {"--json", "--log", log, std::string(KELVANE_TEST_AUDIO_DIR) + "/bergen-48k-s16-stereo.wav"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::ifstream file(log, std::ios::binary);
+    const std::string logged((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::istringstream lines(result.out);
+    size_t objects = 0;
+    for (std::string line; std::getline(lines, line); ++objects) {
+        EXPECT_EQ(line.rfind("{\"class\":\"AIS\",\"type\":", 0), 0u) << line;
+        EXPECT_EQ(line.back(), '}');
+        EXPECT_NE(line.find(objects % 2 == 0 ? "\"channel\":\"A\"" : "\"channel\":\"B\""), std::string::npos) << line;
+        EXPECT_NE(line.find("\"signal_db\":-"), std::string::npos) << line;
+    }
+    EXPECT_EQ(objects, DecodedMessagesOf(logged));
+    EXPECT_NE(result.out.find("\"mmsi\":257786980"), std::string::npos);
 }
 
 TEST_F(KelvaneDecode, StandardInputAndTraceText)
