@@ -14,7 +14,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev portaudio19-dev fonts-dejavu-core
   # real peers used by the tests: sound server, pty pairs, audio
   # conversion, an independent AIS decoder, a display server
-  pulseaudio pulseaudio-utils libasound2-plugins socat sox gpsd-clients gpsd iproute2
+  pulseaudio pulseaudio-utils libasound2-plugins socat sox gpsd-clients gpsd iproute2 jq
   xvfb xauth
   # a real desktop for the tray test: window manager, tray host, clicks,
   # window listing and grabbing what a window shows

@@ -72,7 +72,8 @@ size_t VesselTable::Heard(const AisRecord& message, std::string_view sentences, 
         else
             same->Value = field.Value;
     }
-    v.LastType = message.Type;
+    if (message.Type == 4 || message.Type == 11 || message.Type == 9 || message.Type == 21)
+        v.StationKind = message.Type == 11 ? 4 : message.Type;
     ++v.Messages;
     v.LastHeard = now;
     v.HeardOnA = v.HeardOnA || channel == 'A';

@@ -29,7 +29,9 @@ struct Vessel {
     std::optional<double> Course;
     std::optional<int> Heading;
     std::optional<int> Status;
-    int LastType = 0;
+    // 4 (base station), 9 (SAR aircraft) or 21 (aid to navigation) when a
+    // message of that type came from it; else 0.
+    int StationKind = 0;
     int64_t Messages = 0;
     double LastHeard = 0;  // seconds on the table's clock
     bool HeardOnA = false;

@@ -66,12 +66,20 @@ std::filesystem::path ProgramFolder()
 
 frmGMSK::frmGMSK(MessageBoxes& messages, SoundCapture& capture, SettingsStore& store,
                  DesktopServices desktop)
-    : Counters(*this), OutputsControl(*this, messages, Outputs), Messages(messages),
-      Capture(capture), Store(store), Desktop(std::move(desktop)),
-      Dispatch(OutputsControl, messages), Encoder(Counters, Dispatch),
+    : Counters(*this), OutputsControl(*this, messages, Outputs), Vessels(new frmVessels(this)),
+      Messages(messages), Capture(capture), Store(store), Desktop(std::move(desktop)),
+      Dispatch(OutputsControl, messages), Feed(*Vessels),
+      ToOutputsAndVessels{&Dispatch, &Feed}, Encoder(Counters, ToOutputsAndVessels),
       Chain(Counters, *this, Encoder, messages, Library)
 {
     BuildControls();
+}
+
+void frmGMSK::cmdVessels_Click()
+{
+    Vessels->show();
+    Vessels->raise();
+    Vessels->activateWindow();
 }
 
 frmGMSK::~frmGMSK() = default;
@@ -81,24 +89,26 @@ void frmGMSK::BuildControls()
     RegisterShellResources();
     setWindowTitle(AppName);
     setWindowIcon(QIcon(":/kelvane.png"));
-    setFixedSize(6990 / 15, 7515 / 15);
+    setFixedSize(6990 / 15, 7965 / 15);
     // The layout is drawn for an 8-point font.
     QFont small = font();
     small.setPointSize(8);
     setFont(small);
 
     auto* processing = new QGroupBox("Processing Options", this);
-    processing->setGeometry(Twips(120, 240, 2415, 1695));
+    processing->setGeometry(Twips(120, 240, 2415, 2145));
     cmdStartMonitoring = new QPushButton("Start Monitoring", processing);
     cmdStartMonitoring->setGeometry(Twips(240, 300, 1935, 435));
     cmdReplay = new QPushButton("Replay File", processing);
     cmdReplay->setGeometry(Twips(240, 810, 1935, 435));
     cbHighSensitivity = new QCheckBox("High sensitivity", processing);
     cbHighSensitivity->setGeometry(Twips(240, 1290, 1935, 300));
+    cmdVessels = new QPushButton("Vessels", processing);
+    cmdVessels->setGeometry(Twips(240, 1650, 1935, 390));
     Timer = new QTimer(this);
 
     auto* counts = new QGroupBox("Demodulator Counts", this);
-    counts->setGeometry(Twips(2640, 240, 2415, 1695));
+    counts->setGeometry(Twips(2640, 240, 2415, 2145));
     const char* rows[] = {"PreSyncs:", "Syncs:", "Valid:", "Errors:", "Overruns:"};
     QLabel** countLabels[] = {&lblPreSyncs, &lblSyncs, &lblValid, &lblErrors, &lblOverruns};
     for (int i = 0; i < 5; ++i) {
@@ -118,7 +128,7 @@ void frmGMSK::BuildControls()
     lblPreSyncs->hide();
 
     auto* ids = new QGroupBox("Message IDs", this);
-    ids->setGeometry(Twips(5160, 240, 1695, 1695));
+    ids->setGeometry(Twips(5160, 240, 1695, 2145));
     const char* idRows[] = {"1, 2, 3:", "5:", "18, 19:", "24:", "Other:"};
     QLabel** idLabels[] = {&lbl123, &lbl5, &lbl1819, &lbl21, &lblOther};
     for (int i = 0; i < 5; ++i) {
@@ -128,7 +138,7 @@ void frmGMSK::BuildControls()
     }
 
     auto* audio = new QGroupBox("Audio Input Options", this);
-    audio->setGeometry(Twips(120, 2040, 5295, 1965));
+    audio->setGeometry(Twips(120, 2490, 5295, 1965));
     AddLabel(audio, "Audio Device:", Twips(120, 330, 1350, 300));
     SoundDevice = new QComboBox(audio);
     SoundDevice->setGeometry(Twips(1440, 270, 3735, 330));
@@ -154,7 +164,7 @@ void frmGMSK::BuildControls()
     cbStartMinMon->setGeometry(Twips(120, 1500, 5160, 330));
 
     auto* level = new QGroupBox("Level", this);
-    level->setGeometry(Twips(5520, 2040, 1335, 1965));
+    level->setGeometry(Twips(5520, 2490, 1335, 1965));
     pbLevel = new QProgressBar(level);
     pbLevel->setOrientation(Qt::Vertical);
     pbLevel->setRange(LevelMinimum, 255);
@@ -163,7 +173,7 @@ void frmGMSK::BuildControls()
     pbLevel->setGeometry(Twips(540, 240, 255, 1605));
 
     auto* output = new QGroupBox("Output Options", this);
-    output->setGeometry(Twips(120, 4110, 6735, 3255));
+    output->setGeometry(Twips(120, 4560, 6735, 3255));
     cbSerial = new QCheckBox("Serial Output", output);
     cbSerial->setGeometry(Twips(120, 300, 1680, 330));
     AddLabel(output, "Port:", Twips(1860, 330, 540, 300));
@@ -214,6 +224,7 @@ void frmGMSK::BuildControls()
 
     connect(cmdStartMonitoring, &QPushButton::clicked, this, [this] { cmdStartMonitoring_Click(); });
     connect(cmdReplay, &QPushButton::clicked, this, [this] { cmdReplay_Click(); });
+    connect(cmdVessels, &QPushButton::clicked, this, [this] { cmdVessels_Click(); });
     connect(Timer, &QTimer::timeout, this, [this] { Timer_Timer(); });
     // Handlers run for the program's own changes too, as a click would.
     connect(opt44100, &QRadioButton::toggled, this, [this](bool on) { if (on) opt44100_Click(); });
@@ -425,6 +436,11 @@ void frmGMSK::LoadSettings()
     txtTcpServer->setText(Q(ReadSetting("TcpServerPort", "10110")));
     txtTcpClient->setText(Q(ReadSetting("TcpClientTarget", "")));
     txtStationName->setText(Q(ReadSetting("StationName", "")));
+    Vessels->SetStation(ReadSetting("StationLatitude", ""), ReadSetting("StationLongitude", ""));
+    // "left,top,width,height" in pixels, where the window was last.
+    const QStringList box = Q(ReadSetting("VesselsWindow", "")).split(',');
+    if (box.size() == 4 && box[2].toInt() > 0 && box[3].toInt() > 0)
+        Vessels->setGeometry(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt());
     text = ReadSetting("EnableStartMin", "False");
     if (!text.empty())
         ParseFlag(text, EnableStartMin);
@@ -469,6 +485,11 @@ void frmGMSK::SaveSettings()
     WriteSetting("TcpClientTarget", txtTcpClient->text().toStdString());
     WriteSetting("EnableTagBlocks", flag(Outputs.EnableTagBlocks));
     WriteSetting("StationName", txtStationName->text().toStdString());
+    WriteSetting("StationLatitude", Vessels->StationLatitude());
+    WriteSetting("StationLongitude", Vessels->StationLongitude());
+    const QRect box = Vessels->geometry();
+    WriteSetting("VesselsWindow", std::to_string(box.x()) + "," + std::to_string(box.y()) + "," +
+                                      std::to_string(box.width()) + "," + std::to_string(box.height()));
     WriteSetting("EnableStartMin", flag(EnableStartMin));
     WriteSetting("HighSensitivity", flag(HighSensitivity));
     WriteSetting("Receivers", std::to_string(Receivers));

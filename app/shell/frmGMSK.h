@@ -11,8 +11,10 @@
 #include "ReceiveCounters.h"
 #include "ReceiverView.h"
 #include "SentenceEncoder.h"
+#include "SentenceFanout.h"
 #include "SettingsStore.h"
 #include "SoundCapture.h"
+#include "frmVessels.h"
 
 #include <QWidget>
 
@@ -59,6 +61,7 @@ public:
     // Handlers, under their controls' names.
     void cmdStartMonitoring_Click();
     void cmdReplay_Click();
+    void cmdVessels_Click();
     void Timer_Timer();
     void opt44100_Click();
     void opt48000_Click();
@@ -142,10 +145,12 @@ public:
 
     ReceiveCounters Counters;
     OutputControl OutputsControl;
+    frmVessels* Vessels;  // a window of its own, owned by this one
 
     // Controls, under their names.
     QPushButton* cmdStartMonitoring = nullptr;
     QPushButton* cmdReplay = nullptr;
+    QPushButton* cmdVessels = nullptr;
     QCheckBox* cbHighSensitivity = nullptr;
     QTimer* Timer = nullptr;
     QLabel* lblPreSyncsCaption = nullptr;
@@ -215,6 +220,8 @@ private:
 
 
     OutputDispatch Dispatch;
+    VesselFeed Feed;
+    SentenceFanout ToOutputsAndVessels;
     SentenceEncoder Encoder;
     BrinecoreLibrary Library;
     ReceiveChain Chain;

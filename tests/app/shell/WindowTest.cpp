@@ -1,4 +1,5 @@
 #include "FileDialogs.h"
+#include "frmVessels.h"
 #include "SettingsStore.h"
 #include "frmGMSK.h"
 
@@ -14,10 +15,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSortFilterProxyModel>
 #include <QSystemTrayIcon>
+#include <QTableView>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -461,6 +465,70 @@ TEST_F(Window, BadFilesAreNamedAndCancelClearsCountersOnly)
     ASSERT_GE(Messages.Shown.size(), 1u);
     EXPECT_EQ(Messages.Shown[0].text, text + " - Not a wave file");
     EXPECT_EQ(w.cmdReplay->text(), "Replay File");
+}
+
+// --- Vessels --------------------------------------------------------------------------
+
+std::vector<std::string> Column(const frmVessels& v, VesselColumn column)
+{
+    std::vector<std::string> texts;
+    for (int row = 0; row < v.Proxy->rowCount(); ++row)
+        texts.push_back(v.Proxy->index(row, static_cast<int>(column)).data().toString().toStdString());
+    return texts;
+}
+
+TEST_F(Window, TheVesselWindowListsWhoWasHeardSortsFiltersAndAges)
+{
+    frmGMSK& w = Make();
+    w.Form_Load();
+    w.cbSerial->setChecked(false);
+    double now = 1000;
+    frmVessels& v = *w.Vessels;
+    v.Model->Clock = [&] { return now; };
+    v.SetStation("60.3913", "5.3221");  // Bergen
+    for (const char* file : {"bergen-48k-u8.wav", "rtl-fm-50k-u8.wav"}) {
+        ReplayChoice = std::string(KELVANE_TEST_AUDIO_DIR) + "/" + file;
+        w.cmdReplay_Click();
+        now += 30;
+    }
+    w.cmdVessels_Click();
+    EXPECT_TRUE(v.isVisible());
+    v.Table->sortByColumn(static_cast<int>(VesselColumn::Mmsi), Qt::AscendingOrder);
+    EXPECT_EQ(Column(v, VesselColumn::Mmsi), (std::vector<std::string>{"002573235", "257786980", "258031000"}));
+    EXPECT_EQ(Column(v, VesselColumn::Messages), (std::vector<std::string>{"2", "2", "1"}));
+    EXPECT_EQ(Column(v, VesselColumn::Type)[0], "Base station");
+    EXPECT_EQ(Column(v, VesselColumn::Channels)[0], "") << "one receiver: no channel";
+    EXPECT_EQ(Column(v, VesselColumn::Distance)[1], "0.4 nm");
+    EXPECT_EQ(Column(v, VesselColumn::Bearing)[1], "335\u00B0");
+    EXPECT_NE(Column(v, VesselColumn::Level)[2].find(" dB"), std::string::npos);
+    // The ages move on every second; the youngest first when sorted by age.
+    now += 65;
+    v.Model->Tick();
+    v.Table->sortByColumn(static_cast<int>(VesselColumn::LastHeard), Qt::AscendingOrder);
+    EXPECT_EQ(Column(v, VesselColumn::LastHeard), (std::vector<std::string>{"1 min 35 s", "2 min 5 s", "2 min 5 s"}));
+    EXPECT_EQ(Column(v, VesselColumn::Mmsi)[0], "257786980") << "heard again on the second recording";
+    v.Table->sortByColumn(static_cast<int>(VesselColumn::Distance), Qt::DescendingOrder);
+    EXPECT_EQ(Column(v, VesselColumn::Mmsi), (std::vector<std::string>{"002573235", "258031000", "257786980"}));
+    // Filtering, the details of one, and clearing.
+    v.txtFilter->setText("base");
+    EXPECT_EQ(Column(v, VesselColumn::Mmsi), std::vector<std::string>{"002573235"});
+    v.Table->selectRow(0);
+    const std::string details = v.txtDetails->toPlainText().toStdString();
+    EXPECT_NE(details.find("mmsi: 2573235"), std::string::npos) << details;
+    EXPECT_NE(details.find("!AIVDM,1,1,,,402M3div"), std::string::npos) << details;
+    v.txtFilter->clear();
+    if (const QByteArray path = qgetenv("KELVANE_VESSELS_SCREENSHOT"); !path.isEmpty()) {
+        v.resize(1100, 420);
+        QApplication::processEvents();
+        v.grab().save(QString::fromUtf8(path));
+    }
+    v.cmdClear_Click();
+    EXPECT_EQ(v.Proxy->rowCount(), 0);
+    // The station and the window's place are kept.
+    w.close();
+    EXPECT_EQ(Stored("StationLatitude"), "60.3913");
+    const std::string box = Stored("VesselsWindow");
+    EXPECT_EQ(std::count(box.begin(), box.end(), ','), 3) << box;
 }
 
 TEST(FileDialogs, ReplayTakesWavFilesAndTheLogGetsItsExtension)

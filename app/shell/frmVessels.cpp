@@ -1,0 +1,480 @@
+#include "frmVessels.h"
+
+#include "AisDecoder.h"
+#include "AisJson.h"
+#include "AisTexts.h"
+
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimer>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace kelvane {
+
+namespace {
+
+constexpr double Missing = std::numeric_limits<double>::infinity();  // sorts last
+
+QString Degrees(double value, int decimals, char positive, char negative)
+{
+    return QString::number(std::abs(value), 'f', decimals) + QString::fromUtf8("\u00B0 ") +
+           QChar(value >= 0 ? positive : negative);
+}
+
+QString Age(double seconds)
+{
+    const auto s = static_cast<long long>(std::max(0.0, seconds));
+    if (s < 60)
+        return QString::number(s) + " s";
+    if (s < 3600)
+        return QString::number(s / 60) + " min " + QString::number(s % 60) + " s";
+    return QString::number(s / 3600) + " h " + QString::number(s % 3600 / 60) + " min";
+}
+
+// What a row is when its messages give no ship type.
+QString KindOf(const Vessel& v)
+{
+    if (v.ShipType)
+        return QString::fromStdString(ShipCategoryText(*v.ShipType));
+    switch (v.StationKind) {
+    case 4: return "Base station";
+    case 9: return "SAR aircraft";
+    case 21: return "Aid to navigation";
+    default: return {};
+    }
+}
+
+std::string FieldText(const AisValue& value)
+{
+    if (const auto* i = std::get_if<int64_t>(&value))
+        return std::to_string(*i);
+    if (const auto* r = std::get_if<AisReal>(&value))
+        return QString::number(r->Value, 'f', r->Decimals).toStdString();
+    if (const auto* b = std::get_if<bool>(&value))
+        return *b ? "true" : "false";
+    return std::get<std::string>(value);
+}
+
+// Local plane around a centre, in nautical miles east and north: good
+// enough at the ranges a receiver hears.
+QPointF Offset(const Position& centre, const Position& p)
+{
+    const double east = (p.Lon - centre.Lon) * 60 * std::cos(centre.Lat * std::numbers::pi / 180);
+    const double north = (p.Lat - centre.Lat) * 60;
+    return {east, north};
+}
+
+// 1, 2 or 5 times a power of ten, at least the distance.
+double RoundRange(double nm)
+{
+    double step = 0.5;
+    for (int i = 0; step < nm && i < 30; ++i)
+        step *= (i % 3 == 2) ? 2.5 : 2;
+    return step;
+}
+
+}  // namespace
+
+// --- The table ----------------------------------------------------------------
+
+int VesselModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(Vessels.Rows().size());
+}
+
+int VesselModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(VesselColumn::Count);
+}
+
+QVariant VesselModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    static const char* const Titles[] = {"MMSI",    "Name",     "Call sign", "Type",       "Latitude",
+                                         "Longitude", "Speed",  "Course",    "Heading",    "Distance",
+                                         "Bearing", "Messages", "Last heard", "Channels", "Level"};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= static_cast<int>(VesselColumn::Count))
+        return {};
+    return QString(Titles[section]);
+}
+
+std::optional<Position> VesselModel::Where(const Vessel& v) const
+{
+    if (!v.Lat || !v.Lon)
+        return std::nullopt;
+    return Position{*v.Lat, *v.Lon};
+}
+
+QVariant VesselModel::Display(const Vessel& v, VesselColumn column) const
+{
+    const std::optional<Position> at = Where(v);
+    switch (column) {
+    case VesselColumn::Mmsi: return QString("%1").arg(v.Mmsi, 9, 10, QChar('0'));
+    case VesselColumn::Name: return QString::fromStdString(v.Name.value_or(""));
+    case VesselColumn::Callsign: return QString::fromStdString(v.Callsign.value_or(""));
+    case VesselColumn::Type: return KindOf(v);
+    case VesselColumn::Lat: return at ? Degrees(at->Lat, 4, 'N', 'S') : QString();
+    case VesselColumn::Lon: return at ? Degrees(at->Lon, 4, 'E', 'W') : QString();
+    case VesselColumn::Speed: return v.Speed ? QString::number(*v.Speed, 'f', 1) + " kn" : QString();
+    case VesselColumn::Course:
+        return v.Course ? QString::number(*v.Course, 'f', 1) + QString::fromUtf8("\u00B0") : QString();
+    case VesselColumn::Heading:
+        return v.Heading ? QString::number(*v.Heading) + QString::fromUtf8("\u00B0") : QString();
+    case VesselColumn::Distance:
+        return at && Station ? QString::number(DistanceNm(*Station, *at), 'f', 1) + " nm" : QString();
+    case VesselColumn::Bearing:
+        return at && Station ? QString("%1").arg(std::lround(BearingDeg(*Station, *at)) % 360, 3, 10, QChar('0')) +
+                                   QString::fromUtf8("\u00B0")
+                             : QString();
+    case VesselColumn::Messages: return QString::number(v.Messages);
+    case VesselColumn::LastHeard: return Age(Clock() - v.LastHeard);
+    case VesselColumn::Channels:
+        return QString(v.HeardOnA ? "A" : "") + (v.HeardOnA && v.HeardOnB ? " " : "") + (v.HeardOnB ? "B" : "");
+    case VesselColumn::Level:
+        if (std::isnan(v.LevelDb))
+            return QString();
+        return QString::number(v.LevelDb, 'f', 1) + " dB" +
+               (std::isnan(v.SnrDb) ? QString() : ", SNR " + QString::number(v.SnrDb, 'f', 0) + " dB");
+    case VesselColumn::Count: break;
+    }
+    return {};
+}
+
+QVariant VesselModel::SortKey(const Vessel& v, VesselColumn column) const
+{
+    const std::optional<Position> at = Where(v);
+    auto number = [](const auto& value) { return value ? static_cast<double>(*value) : Missing; };
+    switch (column) {
+    case VesselColumn::Mmsi: return static_cast<double>(v.Mmsi);
+    case VesselColumn::Lat: return at ? at->Lat : Missing;
+    case VesselColumn::Lon: return at ? at->Lon : Missing;
+    case VesselColumn::Speed: return number(v.Speed);
+    case VesselColumn::Course: return number(v.Course);
+    case VesselColumn::Heading: return number(v.Heading);
+    case VesselColumn::Distance: return at && Station ? DistanceNm(*Station, *at) : Missing;
+    case VesselColumn::Bearing: return at && Station ? BearingDeg(*Station, *at) : Missing;
+    case VesselColumn::Messages: return static_cast<double>(v.Messages);
+    case VesselColumn::LastHeard: return Clock() - v.LastHeard;  // the youngest first
+    case VesselColumn::Level: return std::isnan(v.LevelDb) ? -Missing : v.LevelDb;
+    default: {
+        // Texts by themselves; a row without one after all that have it.
+        const QString text = Display(v, column).toString();
+        return text.isEmpty() ? QString(QChar(0xFFFF)) : text.toLower();
+    }
+    }
+}
+
+QVariant VesselModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const Vessel& v = Vessels.Rows()[static_cast<size_t>(index.row())];
+    const auto column = static_cast<VesselColumn>(index.column());
+    switch (role) {
+    case Qt::DisplayRole: return Display(v, column);
+    case SortRole: return SortKey(v, column);
+    case Qt::TextAlignmentRole:
+        return column == VesselColumn::Name || column == VesselColumn::Callsign || column == VesselColumn::Type
+                   ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
+                   : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    default: return {};
+    }
+}
+
+void VesselModel::Heard(const AisRecord& message, std::string_view sentences, const MessageOrigin& origin)
+{
+    const bool known = Vessels.Find(message.Mmsi).has_value();
+    const int rows = rowCount();
+    if (!known)
+        beginInsertRows({}, rows, rows);
+    const auto row = static_cast<int>(Vessels.Heard(message, sentences, static_cast<char>(origin.Channel),
+                                                    origin.LevelDb, origin.SnrDb, Clock()));
+    if (!known)
+        endInsertRows();
+    else
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+void VesselModel::Clear()
+{
+    beginResetModel();
+    Vessels.Clear();
+    endResetModel();
+}
+
+void VesselModel::Tick()
+{
+    if (rowCount() > 0) {
+        const int column = static_cast<int>(VesselColumn::LastHeard);
+        emit dataChanged(index(0, column), index(rowCount() - 1, column));
+    }
+}
+
+// --- The range plot ---------------------------------------------------------------
+
+RangePlot::RangePlot(const VesselModel& model, QWidget* parent) : QWidget(parent), Model(model)
+{
+    setMouseTracking(true);
+    setMinimumSize(240, 240);
+}
+
+std::optional<Position> RangePlot::Centre() const
+{
+    if (Model.Station)
+        return Model.Station;
+    double lat = 0, lon = 0;
+    int n = 0;
+    for (const Vessel& v : Model.Table().Rows()) {
+        if (v.Lat && v.Lon) {
+            lat += *v.Lat;
+            lon += *v.Lon;
+            ++n;
+        }
+    }
+    if (n == 0)
+        return std::nullopt;
+    return Position{lat / n, lon / n};
+}
+
+void RangePlot::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(rect(), QColor(250, 252, 255));
+    Marks.clear();
+    const QPointF middle(width() / 2.0, height() / 2.0);
+    const double radius = std::min(width(), height()) / 2.0 - 24;
+    const std::optional<Position> centre = Centre();
+    painter.setPen(QColor(90, 90, 90));
+    painter.drawText(QRectF(0, 2, width(), 16), Qt::AlignHCenter, "N");
+    if (!centre) {
+        painter.drawText(rect(), Qt::AlignCenter, "No positions heard yet");
+        return;
+    }
+    double farthest = 0;
+    for (const Vessel& v : Model.Table().Rows())
+        if (v.Lat && v.Lon)
+            farthest = std::max(farthest, std::hypot(Offset(*centre, {*v.Lat, *v.Lon}).x(),
+                                                     Offset(*centre, {*v.Lat, *v.Lon}).y()));
+    const double range = RoundRange(farthest * 1.05);
+    const double scale = radius / range;
+    // Range rings, a quarter of the range apart, with their distances.
+    painter.setPen(QPen(QColor(180, 190, 205), 1));
+    for (int ring = 1; ring <= 4; ++ring) {
+        const double r = radius * ring / 4;
+        painter.drawEllipse(middle, r, r);
+        painter.drawText(QPointF(middle.x() + 3, middle.y() - r - 2),
+                         QString::number(range * ring / 4, 'g', 3) + " nm");
+    }
+    painter.drawLine(QPointF(middle.x(), middle.y() - radius), QPointF(middle.x(), middle.y() + radius));
+    painter.drawLine(QPointF(middle.x() - radius, middle.y()), QPointF(middle.x() + radius, middle.y()));
+    if (Model.Station) {
+        painter.setPen(QPen(Qt::black, 2));
+        painter.drawLine(middle + QPointF(-5, 0), middle + QPointF(5, 0));
+        painter.drawLine(middle + QPointF(0, -5), middle + QPointF(0, 5));
+    } else {
+        painter.setPen(QColor(150, 80, 0));
+        painter.drawText(QRectF(4, height() - 20, width() - 8, 18), Qt::AlignLeft,
+                         "No station position set: centred on the vessels' centroid");
+    }
+    // Each vessel a mark, its heading (or course) a short line; the older
+    // its last message, the paler.
+    const double now = Model.Clock();
+    const auto& rows = Model.Table().Rows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Vessel& v = rows[i];
+        if (!v.Lat || !v.Lon)
+            continue;
+        const QPointF off = Offset(*centre, {*v.Lat, *v.Lon});
+        const QPointF at(middle.x() + off.x() * scale, middle.y() - off.y() * scale);
+        const double fade = std::clamp(1.0 - (now - v.LastHeard) / 900.0, 0.15, 1.0);
+        QColor colour(20, 90, 200);
+        colour.setAlphaF(static_cast<float>(fade));
+        painter.setPen(QPen(colour, 2));
+        painter.setBrush(colour);
+        painter.drawEllipse(at, 3.5, 3.5);
+        const std::optional<double> direction =
+            v.Heading ? std::optional<double>(*v.Heading) : (v.Speed && *v.Speed > 0.5 ? v.Course : std::nullopt);
+        if (direction) {
+            const double a = *direction * std::numbers::pi / 180;
+            painter.drawLine(at, at + QPointF(14 * std::sin(a), -14 * std::cos(a)));
+        }
+        Marks.push_back({at, i});
+    }
+}
+
+void RangePlot::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPointF where = event->position();
+    const Mark* nearest = nullptr;
+    double best = 8;
+    for (const Mark& m : Marks) {
+        const double d = std::hypot(m.At.x() - where.x(), m.At.y() - where.y());
+        if (d <= best) {
+            best = d;
+            nearest = &m;
+        }
+    }
+    const auto& rows = Model.Table().Rows();
+    if (nearest == nullptr || nearest->Row >= rows.size()) {
+        QToolTip::hideText();
+        return;
+    }
+    const Vessel& v = rows[nearest->Row];
+    QToolTip::showText(event->globalPosition().toPoint(),
+                       QString::fromStdString(v.Name.value_or(std::to_string(v.Mmsi))), this);
+}
+
+// --- The window ---------------------------------------------------------------------
+
+frmVessels::frmVessels(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setWindowTitle("Kelvane - Vessels");
+    resize(1100, 620);
+    Model = new VesselModel(this);
+    Model->Clock = [] { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000; };
+    Proxy = new QSortFilterProxyModel(this);
+    Proxy->setSourceModel(Model);
+    Proxy->setSortRole(VesselModel::SortRole);
+    Proxy->setFilterKeyColumn(-1);
+    Proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
+
+    txtFilter = new QLineEdit(this);
+    txtFilter->setPlaceholderText("name, MMSI, call sign, type, ...");
+    txtStationLat = new QLineEdit(this);
+    txtStationLat->setPlaceholderText("latitude");
+    txtStationLon = new QLineEdit(this);
+    txtStationLon->setPlaceholderText("longitude");
+    lblStation = new QLabel(this);
+    cmdClear = new QPushButton("Clear", this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel("Filter:", this));
+    top->addWidget(txtFilter, 2);
+    top->addWidget(new QLabel("Station:", this));
+    top->addWidget(txtStationLat, 1);
+    top->addWidget(txtStationLon, 1);
+    top->addWidget(lblStation);
+    top->addWidget(cmdClear);
+
+    Table = new QTableView(this);
+    Table->setModel(Proxy);
+    Table->setSortingEnabled(true);
+    Table->sortByColumn(static_cast<int>(VesselColumn::LastHeard), Qt::AscendingOrder);
+    Table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Table->setSelectionMode(QAbstractItemView::SingleSelection);
+    Table->verticalHeader()->hide();
+    Table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    Table->horizontalHeader()->setStretchLastSection(true);
+    Table->horizontalHeader()->setDefaultSectionSize(fontMetrics().horizontalAdvance("000000000") + 16);
+    Table->setColumnWidth(static_cast<int>(VesselColumn::Name), fontMetrics().horizontalAdvance("NNNNNNNNNNNNNNNN"));
+    Plot = new RangePlot(*Model, this);
+    txtDetails = new QPlainTextEdit(this);
+    txtDetails->setReadOnly(true);
+    txtDetails->setPlaceholderText("Select a vessel for every field of its messages and its last sentences.");
+    auto* side = new QSplitter(Qt::Vertical, this);
+    side->addWidget(Plot);
+    side->addWidget(txtDetails);
+    auto* body = new QSplitter(Qt::Horizontal, this);
+    body->addWidget(Table);
+    body->addWidget(side);
+    body->setStretchFactor(0, 3);
+    body->setStretchFactor(1, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(body, 1);
+
+    AgeTimer = new QTimer(this);
+    AgeTimer->setInterval(1000);
+    AgeTimer->start();
+    connect(AgeTimer, &QTimer::timeout, this, [this] {
+        Model->Tick();
+        Plot->update();
+    });
+    connect(txtFilter, &QLineEdit::textChanged, this, [this] { txtFilter_Change(); });
+    connect(txtStationLat, &QLineEdit::textChanged, this, [this] { txtStation_Change(); });
+    connect(txtStationLon, &QLineEdit::textChanged, this, [this] { txtStation_Change(); });
+    connect(cmdClear, &QPushButton::clicked, this, [this] { cmdClear_Click(); });
+    connect(Table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { ShowDetails(); });
+    connect(Model, &QAbstractItemModel::dataChanged, this, [this] { ShowDetails(); });
+}
+
+void frmVessels::Heard(std::span<const int32_t> messageBits, std::string_view sentences, const MessageOrigin& origin)
+{
+    const std::optional<AisRecord> message = DecodeAisMessage(messageBits);
+    if (message)
+        Model->Heard(*message, sentences, origin);
+}
+
+void frmVessels::cmdClear_Click()
+{
+    Model->Clear();
+    txtDetails->clear();
+    Plot->update();
+}
+
+void frmVessels::txtFilter_Change() { Proxy->setFilterFixedString(txtFilter->text()); }
+
+void frmVessels::txtStation_Change()
+{
+    const QString latText = txtStationLat->text().trimmed();
+    const QString lonText = txtStationLon->text().trimmed();
+    bool latOk = false, lonOk = false;
+    const double lat = QLocale::c().toDouble(latText, &latOk);
+    const double lon = QLocale::c().toDouble(lonText, &lonOk);
+    const bool none = latText.isEmpty() && lonText.isEmpty();
+    const bool valid = latOk && lonOk && std::abs(lat) <= 90 && std::abs(lon) <= 180;
+    Model->Station = valid ? std::optional<Position>(Position{lat, lon}) : std::nullopt;
+    lblStation->setText(none || valid ? QString() : "not a position");
+    lblStation->setStyleSheet(none || valid ? QString() : "QLabel { color: rgb(200, 0, 0); }");
+    // Distances and bearings follow.
+    if (Model->rowCount() > 0)
+        emit Model->dataChanged(Model->index(0, 0), Model->index(Model->rowCount() - 1, Model->columnCount() - 1));
+    Plot->update();
+}
+
+void frmVessels::SetStation(const std::string& latitude, const std::string& longitude)
+{
+    txtStationLat->setText(QString::fromStdString(latitude));
+    txtStationLon->setText(QString::fromStdString(longitude));
+}
+
+std::string frmVessels::StationLatitude() const { return txtStationLat->text().trimmed().toStdString(); }
+
+std::string frmVessels::StationLongitude() const { return txtStationLon->text().trimmed().toStdString(); }
+
+void frmVessels::ShowDetails()
+{
+    const QModelIndexList rows = Table->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return;
+    const QModelIndex source = Proxy->mapToSource(rows.first());
+    if (!source.isValid() || static_cast<size_t>(source.row()) >= Model->Table().Rows().size())
+        return;
+    const Vessel& v = Model->Table().Rows()[static_cast<size_t>(source.row())];
+    std::string text;
+    for (const AisField& field : v.Fields)
+        text += field.Name + ": " + FieldText(field.Value) + "\n";
+    text += "\nLast sentences:\n";
+    for (const std::string& block : v.Sentences)
+        text += block;
+    if (txtDetails->toPlainText().toStdString() != text)
+        txtDetails->setPlainText(QString::fromStdString(text));
+}
+
+}  // namespace kelvane

@@ -1,0 +1,130 @@
+// frmVessels, the vessel window: who was heard, one row per MMSI (name, call
+// sign, type, position, motion, distance and bearing from the station, how
+// often, how recently, on which channels, how strongly), sortable and
+// filtered, every decoded field and the last sentences of the one selected,
+// and a range plot around the station.
+#pragma once
+
+#include "AisRecord.h"
+#include "SentenceSink.h"
+#include "VesselTable.h"
+
+#include <QAbstractTableModel>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSortFilterProxyModel;
+class QTableView;
+class QTimer;
+
+namespace kelvane {
+
+// The table's columns.
+enum class VesselColumn : int {
+    Mmsi, Name, Callsign, Type, Lat, Lon, Speed, Course, Heading, Distance, Bearing,
+    Messages, LastHeard, Channels, Level, Count
+};
+
+class VesselModel : public QAbstractTableModel {
+public:
+    explicit VesselModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Sorting reads this role: numbers as numbers, "not available" last.
+    static constexpr int SortRole = Qt::UserRole;
+
+    void Heard(const AisRecord& message, std::string_view sentences, const MessageOrigin& origin);
+    void Clear();
+    // The ages move on: the last-heard column is shown afresh.
+    void Tick();
+
+    const VesselTable& Table() const { return Vessels; }
+    std::optional<Position> Station;
+    std::function<double()> Clock;  // seconds
+
+private:
+    QVariant Display(const Vessel& v, VesselColumn column) const;
+    QVariant SortKey(const Vessel& v, VesselColumn column) const;
+    std::optional<Position> Where(const Vessel& v) const;
+
+    VesselTable Vessels;
+};
+
+// The vessels around the station, north up, with range rings.
+class RangePlot : public QWidget {
+public:
+    RangePlot(const VesselModel& model, QWidget* parent);
+    // The plot's centre: the station, or without one the vessels' centroid.
+    std::optional<Position> Centre() const;
+    bool CentredOnVessels() const { return !Model.Station; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    struct Mark {
+        QPointF At;
+        size_t Row;
+    };
+    std::vector<Mark> Marks;  // as last drawn
+    const VesselModel& Model;
+};
+
+class frmVessels : public QWidget {
+public:
+    explicit frmVessels(QWidget* parent = nullptr);
+
+    // A decoded message: its sender's row is made or brought up to date.
+    void Heard(std::span<const int32_t> messageBits, std::string_view sentences, const MessageOrigin& origin);
+    void cmdClear_Click();
+    void txtFilter_Change();
+    // The station's position from the two boxes: latitude and longitude in
+    // degrees, north and east positive; both empty for none.
+    void txtStation_Change();
+    void SetStation(const std::string& latitude, const std::string& longitude);
+    std::string StationLatitude() const;
+    std::string StationLongitude() const;
+
+    VesselModel* Model = nullptr;
+    QSortFilterProxyModel* Proxy = nullptr;
+    QTableView* Table = nullptr;
+    QLineEdit* txtFilter = nullptr;
+    QLineEdit* txtStationLat = nullptr;
+    QLineEdit* txtStationLon = nullptr;
+    QLabel* lblStation = nullptr;
+    QPushButton* cmdClear = nullptr;
+    QPlainTextEdit* txtDetails = nullptr;
+    RangePlot* Plot = nullptr;
+    QTimer* AgeTimer = nullptr;
+
+private:
+    void ShowDetails();
+};
+
+// A message's bits to the vessel window.
+class VesselFeed : public SentenceSink {
+public:
+    explicit VesselFeed(frmVessels& window) : Window(window) {}
+    void Deliver(std::string_view) override {}
+    void DeliverMessage(std::string_view block, std::span<const int32_t> messageBits,
+                        const MessageOrigin& origin) override
+    {
+        Window.Heard(messageBits, block, origin);
+    }
+
+private:
+    frmVessels& Window;
+};
+
+}  // namespace kelvane
