@@ -1,5 +1,6 @@
 #include "Capture.h"
 
+#include "KeptTexts.h"
 #include "ReceiveChain.h"
 
 #include <span>
@@ -9,7 +10,7 @@ namespace kelvane {
 
 namespace {
 
-const std::string OpenFailed = "An error occured while attempting to open audio device.  ";
+const std::string OpenFailed = kept::AudioOpenFailed;
 
 }  // namespace
 
@@ -47,7 +48,7 @@ bool Capture::OpenWaveIn(int32_t& sampleRate, int32_t deviceNumber, int32_t chan
         default:
             Messages.Show(OpenFailed + "The audio device may be in use by another application.  " +
                               "waveInOpen returned " + std::to_string(result) + ".",
-                          MessageIcon::Critical, "Pelmark");
+                          MessageIcon::Critical, kept::AudioFailureTitle);
             break;
         }
         return false;

@@ -1,4 +1,4 @@
-// The ten receive counters, shared by both demodulators, the sentence
+// The receive counters, shared by every demodulator, the sentence
 // encoder and the window, and the captions that show them.
 #pragma once
 

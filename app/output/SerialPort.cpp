@@ -1,5 +1,6 @@
 #include "SerialPort.h"
 
+#include "KeptTexts.h"
 #include "TextFields.h"
 
 #include <QDeadlineTimer>
@@ -109,9 +110,7 @@ bool SerialPort::OpenPort(const std::string& portName, const std::string& settin
     ClosePort();
     PortHandle.setPortName(DevicePath(portName));
     if (!PortHandle.open(QIODevice::ReadWrite)) {
-        Messages.Show("Com Port " + portName +
-                          " not available. Use Serial settings (on the main menu) to setup your ports.",
-                      MessageIcon::Exclamation);
+        Messages.Show("Com Port " + portName + kept::PortNotAvailable, MessageIcon::Exclamation);
         return false;
     }
     // Reads and writes here need no time-outs to be set: the port is never
@@ -120,7 +119,7 @@ bool SerialPort::OpenPort(const std::string& portName, const std::string& settin
     const std::optional<SerialSettings> parsed = ParseSerialSettings(settings);
     if (!parsed) {
         PortHandle.close();
-        Messages.Show("Unable to build Comm DCB " + settings + " Error: " +
+        Messages.Show(kept::BuildCommDcb + settings + " Error: " +
                       std::to_string(InvalidSettings));
         return false;
     }
@@ -135,7 +134,7 @@ bool SerialPort::OpenPort(const std::string& portName, const std::string& settin
         // The system's error number where it gave one, else the port's own.
         const int code = errno != 0 ? errno : static_cast<int>(PortHandle.error());
         PortHandle.close();
-        Messages.Show("Unable to set Comm DCB " + settings + " Error: " + std::to_string(code));
+        Messages.Show(kept::SetCommDcb + settings + " Error: " + std::to_string(code));
         return false;
     }
     return true;

@@ -4,7 +4,8 @@
 #include "SettingsStore.h"
 #include "frmGMSK.h"
 
-#include "PortAudioCapture.h"
+#include "Capture.h"
+#include "WaveIn.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>
@@ -21,7 +22,9 @@ int main(int argc, char** argv)
     std::setlocale(LC_NUMERIC, "C");
 
     kelvane::QtMessageBoxes messages;
-    kelvane::PortAudioCapture capture(messages);
+    // The sound card: the ring of buffers on the PortAudio wave-in layer.
+    kelvane::PortAudioWaveIn waveIn;
+    kelvane::Capture capture(waveIn, messages);
     kelvane::SettingsStore store;
     kelvane::DesktopServices desktop;
     QWidget* window = nullptr;
