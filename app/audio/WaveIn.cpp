@@ -6,10 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#if !defined(_WIN32)
 #include <fcntl.h>
 #include <unistd.h>
-#endif
 
 namespace kelvane {
 
@@ -100,22 +98,18 @@ bool PortAudioWaveIn::Initialise()
         return true;
     // Probing the host APIs makes ALSA and JACK print a page of complaints
     // about devices that are not there; the user sees our messages instead.
-#if !defined(_WIN32)
     std::fflush(stderr);
     const int saved = dup(2);
     const int null = open("/dev/null", O_WRONLY);
     if (saved >= 0 && null >= 0)
         dup2(null, 2);
-#endif
     Initialised = Pa_Initialize() == paNoError;
-#if !defined(_WIN32)
     if (saved >= 0 && null >= 0)
         dup2(saved, 2);
     if (saved >= 0)
         close(saved);
     if (null >= 0)
         close(null);
-#endif
     return Initialised;
 }
 

@@ -13,9 +13,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-#if !defined(_WIN32)
 #include <termios.h>
-#endif
 
 namespace kelvane {
 
@@ -171,9 +169,7 @@ void SerialPort::FlushPort()
     PortHandle.flush();
     while (PortHandle.bytesToWrite() > 0 && PortHandle.waitForBytesWritten(5000)) {
     }
-#if !defined(_WIN32)
     ::tcdrain(static_cast<int>(PortHandle.handle()));
-#endif
 }
 
 void SerialPort::ClosePort()

@@ -35,20 +35,14 @@ int32_t StatusCode(QSettings::Status status)
     return status == QSettings::AccessError ? 5 : 13;
 }
 
-// The registry on Windows (per user, the machine-wide key as a fallback), an
-// INI file elsewhere.
+// An INI file per user.
 std::unique_ptr<QSettings> OpenStore(const std::string& folder, const std::string& appName)
 {
     const QString name = QString::fromStdString(TrimSpaces(appName));
-#if defined(_WIN32)
-    (void)folder;
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, name);
-#else
     const QString base = folder.empty()
                              ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
                              : QString::fromStdString(folder);
     return std::make_unique<QSettings>(base + "/" + name + ".ini", QSettings::IniFormat);
-#endif
 }
 
 // The stored name that matches valueName without regard to case, if any.

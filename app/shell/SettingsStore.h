@@ -1,8 +1,7 @@
 // The settings store: named string values under an application name and a
-// section. On Windows the registry, per user, with the machine-wide key read
-// as a fallback so that older settings carry over; elsewhere an INI file per
-// user, <folder>/<application>.ini, by default in $XDG_CONFIG_HOME
-// (~/.config). Value names match without regard to case, as in the registry.
+// section, in an INI file per user, <folder>/<application>.ini, by default
+// in $XDG_CONFIG_HOME (~/.config). Value names match without regard to
+// case.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,7 @@
 #include "frmGMSK.h"
 
-#include "Replay.h"
-#include "TextFields.h"
 #include "Version.h"
+#include "WindowCommon.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,9 +24,7 @@
 #include <filesystem>
 #include <vector>
 
-#if !defined(_WIN32)
 #include <sys/resource.h>
-#endif
 
 // The icon lives in a resource compiled into this static library; nothing in
 // a program refers to the resource's initialiser, so the linker would leave it
@@ -37,10 +34,9 @@ static void RegisterShellResources() { Q_INIT_RESOURCE(shell); }
 
 namespace kelvane {
 
-namespace {
+using namespace shell;
 
-constexpr const char* AppName = "Kelvane";
-constexpr const char* Section = "Settings";
+namespace {
 
 // Positions are designed in twips, 15 to a pixel.
 QRect Twips(int left, int top, int width, int height)
@@ -53,13 +49,6 @@ QLabel* AddLabel(QWidget* parent, const QString& text, QRect where)
     auto* label = new QLabel(text, parent);
     label->setGeometry(where);
     return label;
-}
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-std::filesystem::path ProgramFolder()
-{
-    return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
 }
 
 }  // namespace
@@ -263,53 +252,15 @@ std::string frmGMSK::StripAtNul(const std::string& text)
     return text.substr(0, text.find('\0'));
 }
 
-// --- Load, and the settings ----------------------------------------------------
+// --- Load -----------------------------------------------------------------------------
 
 void frmGMSK::Form_Load()
 {
     LoadSettings();
     txtPath->setText(Q(LogFileName));
 
-    // Serial ports: the devices the system lists, by name.
-    std::vector<std::string> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        ports.push_back(info.portName().toStdString());
-    std::sort(ports.begin(), ports.end(), [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
-    for (const std::string& port : ports) {
-        cbPort->addItem(Q(port));
-        if (port == ComPortNumber)
-            cbPort->setCurrentIndex(cbPort->count() - 1);
-    }
-    if (ports.empty()) {
-        cbPort->addItem("None");
-        ComPortNumber = "None";
-        cbSerial->setChecked(false);
-        cbSerial->setEnabled(false);
-    }
-    if (std::find(ports.begin(), ports.end(), ComPortNumber) == ports.end())
-        cbPort->setCurrentIndex(0);  // the saved port is gone: the first one
-
-    cbBaud->addItem("4800");
-    cbBaud->addItem("38400");
-    if (ComBaudRate == 0)
-        ComBaudRate = 38400;
-    const QString baud = QString::number(ComBaudRate);
-    if (cbBaud->findText(baud) < 0)
-        cbBaud->addItem(baud);  // a speed kept from an edited store
-    cbBaud->setCurrentIndex(cbBaud->findText(baud));
-
-    const std::vector<std::string> devices = Capture.InputDeviceNames();
-    const auto deviceCount = static_cast<int32_t>(devices.size());
-    if (SoundDeviceNumber < 0 || SoundDeviceNumber > deviceCount - 1)
-        SoundDeviceNumber = 0;
-    if (deviceCount > 0) {
-        for (int32_t i = 0; i < deviceCount; ++i)
-            SoundDevice->addItem(Q(StripAtNul(devices[static_cast<size_t>(i)])));
-        SoundDevice->setCurrentIndex(SoundDeviceNumber);
-    } else {
-        SoundDevice->addItem("Device not found.");
-        SoundDevice->setCurrentIndex(0);
-    }
+    FillPortList();
+    FillDeviceList();
 
     if (SampleRate == 48000) {
         opt48000->setChecked(true);
@@ -341,10 +292,8 @@ void frmGMSK::Form_Load()
 
     BaudRate = ReceiveChain::BaudRate;
     Tray->setToolTip("0% Valid");
-#if !defined(_WIN32)
     // High priority, so that decoding keeps pace; allowed only to some users.
     setpriority(PRIO_PROCESS, 0, -10);
-#endif
     ClearCounters();
     setWindowTitle(Q(VersionCaption()));
     show();
@@ -352,151 +301,6 @@ void frmGMSK::Form_Load()
         cmdStartMonitoring_Click();
         setWindowState(windowState() | Qt::WindowMinimized);
         Form_Resize();
-    }
-}
-
-std::string frmGMSK::ReadSetting(const std::string& name, const std::string& defaultText)
-{
-    try {
-        return Store.ReadRegSetting(AppName, Section, name, defaultText);
-    } catch (const SettingsError& error) {
-        // Each error of a load shown once (a store that cannot be read at
-        // all fails every read alike); the default serves and the program
-        // goes on.
-        if (ReadErrorsShown.insert({error.Number, error.what()}).second)
-            Messages.Show("Error " + std::to_string(error.Number) + " reading the setting " +
-                              name + ": " + error.what(),
-                          MessageIcon::Exclamation);
-        SettingsFailed = true;
-        return defaultText;
-    }
-}
-
-void frmGMSK::WriteSetting(const std::string& name, const std::string& text)
-{
-    if (SettingsFailed)
-        return;
-    try {
-        Store.WriteRegSetting(AppName, Section, name, text);
-    } catch (const SettingsError& error) {
-        // Shown once; the program still ends normally.
-        Messages.Show("Error " + std::to_string(error.Number) + " writing the setting " + name +
-                          ": " + error.what(),
-                      MessageIcon::Exclamation);
-        SettingsFailed = true;
-    }
-}
-
-void frmGMSK::LoadSettings()
-{
-    ReadErrorsShown.clear();
-#if defined(_WIN32)
-    const std::string defaultLog = (ProgramFolder() / "Kelvane.log").string();
-#else
-    // The program's folder is not writable here: the log goes to the
-    // user's data folder, which is made when missing.
-    const QString dataFolder =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Kelvane";
-    std::error_code ignored;
-    std::filesystem::create_directories(dataFolder.toStdString(), ignored);
-    const std::string defaultLog = (std::filesystem::path(dataFolder.toStdString()) / "Kelvane.log").string();
-#endif
-    LogFileName = ReadSetting("LogFileName", defaultLog);
-
-    std::string text = ReadSetting("ComPortNumber", "COM1");
-    if (!text.empty())
-        ComPortNumber = text;  // a port's name here, such as ttyUSB0
-    for (auto [name, defaultText, target] :
-         {std::tuple{"ComBaudRate", "4800", &ComBaudRate},
-          std::tuple{"SoundDeviceNumber", "0", &SoundDeviceNumber},
-          std::tuple{"SamplesPerSecond", "48000", &SampleRate}}) {
-        text = ReadSetting(name, defaultText);
-        if (!text.empty())
-            *target = LeadingNumber(text);
-    }
-    UseDLL = true;
-    for (auto [name, defaultText, target] :
-         {std::tuple{"EnableSerial", "True", &Outputs.EnableSerial},
-          std::tuple{"EnableLogfile", "False", &Outputs.EnableLogfile},
-          std::tuple{"EnableIPLogging", "False", &Outputs.EnableIPLogging}}) {
-        text = ReadSetting(name, defaultText);
-        if (!text.empty())
-            ParseFlag(text, *target);  // a text that is no flag keeps the default
-    }
-    txtIPPort->setText(Q(ReadSetting("IPPort", "")));
-    for (auto [name, defaultText, target] :
-         {std::tuple{"EnableTcpServer", "False", &Outputs.EnableTcpServer},
-          std::tuple{"EnableTcpClient", "False", &Outputs.EnableTcpClient},
-          std::tuple{"EnableTagBlocks", "False", &Outputs.EnableTagBlocks}}) {
-        text = ReadSetting(name, defaultText);
-        if (!text.empty())
-            ParseFlag(text, *target);
-    }
-    // 10110: the port registered for NMEA 0183 over TCP.
-    txtTcpServer->setText(Q(ReadSetting("TcpServerPort", "10110")));
-    txtTcpClient->setText(Q(ReadSetting("TcpClientTarget", "")));
-    txtStationName->setText(Q(ReadSetting("StationName", "")));
-    Vessels->SetStation(ReadSetting("StationLatitude", ""), ReadSetting("StationLongitude", ""));
-    // "left,top,width,height" in pixels, where the window was last.
-    const QStringList box = Q(ReadSetting("VesselsWindow", "")).split(',');
-    if (box.size() == 4 && box[2].toInt() > 0 && box[3].toInt() > 0)
-        Vessels->setGeometry(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt());
-    text = ReadSetting("EnableStartMin", "False");
-    if (!text.empty())
-        ParseFlag(text, EnableStartMin);
-    text = ReadSetting("HighSensitivity", "False");
-    if (!text.empty())
-        ParseFlag(text, HighSensitivity);
-    text = ReadSetting("Receivers", "1");
-    Receivers = !text.empty() && LeadingNumber(text) == 2 ? 2 : 1;
-    text = ReadSetting("SwapAB", "False");
-    if (!text.empty())
-        ParseFlag(text, SwapAB);
-    QPoint position = pos();
-    text = ReadSetting("MainTop", "0");
-    if (!text.empty())
-        position.setY(LeadingNumber(text) / 15);
-    text = ReadSetting("MainLeft", "0");
-    if (!text.empty())
-        position.setX(LeadingNumber(text) / 15);
-    move(position);
-    SettingsFailed = false;  // a failed read does not stop the save at exit
-}
-
-void frmGMSK::SaveSettings()
-{
-    if (SoundDevice->currentIndex() >= 0 && SoundDevice->count() > 0 &&
-        SoundDevice->currentText() != "Device not found.")
-        SoundDeviceNumber = SoundDevice->currentIndex();
-    auto flag = [](bool value) { return std::string(value ? "True" : "False"); };
-    WriteSetting("LogFileName", LogFileName);
-    WriteSetting("ComPortNumber", cbPort->currentText().toStdString());
-    WriteSetting("ComBaudRate", cbBaud->currentText().toStdString());
-    WriteSetting("SoundDeviceNumber", std::to_string(SoundDeviceNumber));
-    WriteSetting("SamplesPerSecond", std::to_string(SampleRate));
-    WriteSetting("UseDLL", flag(UseDLL));
-    WriteSetting("EnableSerial", flag(Outputs.EnableSerial));
-    WriteSetting("EnableLogfile", flag(Outputs.EnableLogfile));
-    WriteSetting("EnableIPLogging", flag(Outputs.EnableIPLogging));
-    WriteSetting("IPPort", txtIPPort->text().toStdString());
-    WriteSetting("EnableTcpServer", flag(Outputs.EnableTcpServer));
-    WriteSetting("TcpServerPort", txtTcpServer->text().toStdString());
-    WriteSetting("EnableTcpClient", flag(Outputs.EnableTcpClient));
-    WriteSetting("TcpClientTarget", txtTcpClient->text().toStdString());
-    WriteSetting("EnableTagBlocks", flag(Outputs.EnableTagBlocks));
-    WriteSetting("StationName", txtStationName->text().toStdString());
-    WriteSetting("StationLatitude", Vessels->StationLatitude());
-    WriteSetting("StationLongitude", Vessels->StationLongitude());
-    const QRect box = Vessels->geometry();
-    WriteSetting("VesselsWindow", std::to_string(box.x()) + "," + std::to_string(box.y()) + "," +
-                                      std::to_string(box.width()) + "," + std::to_string(box.height()));
-    WriteSetting("EnableStartMin", flag(EnableStartMin));
-    WriteSetting("HighSensitivity", flag(HighSensitivity));
-    WriteSetting("Receivers", std::to_string(Receivers));
-    WriteSetting("SwapAB", flag(SwapAB));
-    if (!isMinimized()) {
-        WriteSetting("MainTop", std::to_string(pos().y() * 15));
-        WriteSetting("MainLeft", std::to_string(pos().x() * 15));
     }
 }
 
@@ -640,226 +444,6 @@ void frmGMSK::IPTimer_Timer()
 {
     IPTimer->stop();
     txtIPPort->setStyleSheet(QString());
-}
-
-// --- Monitoring ----------------------------------------------------------------
-
-void frmGMSK::cmdStartMonitoring_Click()
-{
-    if (!MonitoringActive)
-        StartMonitoring();
-    else if (Dispatching)
-        StopAfterDispatch = true;  // never close the capture under a dispatch
-    else
-        StopMonitoring();
-}
-
-void frmGMSK::StartMonitoring()
-{
-    OutputsControl.OpenOutputs();
-    if (SoundDevice->currentIndex() >= 0)
-        SoundDeviceNumber = SoundDevice->currentIndex();
-    if (!Capture.OpenWaveIn(SampleRate, SoundDeviceNumber, Receivers)) {
-        CloseOutputs();
-        Messages.Show("Start Monitoring Failed!");
-        return;
-    }
-    // The built-in receiver initialises at the first buffer; the library
-    // is re-initialised now.
-    Chain.SwapChannels = SwapAB;
-    Chain.Start(Capture.CaptureFormat(), ChosenDemodulator(), DemodTrace);
-    cmdReplay->setEnabled(false);
-    ClearCounters();
-    Timer->setInterval(250);
-    Timer->start();
-    cmdStartMonitoring->setText("Stop Monitoring");
-    EnableSettings(false);
-    MonitoringActive = true;
-}
-
-void frmGMSK::CloseOutputs()
-{
-    OutputsControl.CloseOutputs();
-    // The network outputs' state belongs to the run.
-    lblTcpClients->clear();
-    lblTcpClientState->clear();
-}
-
-void frmGMSK::StopMonitoring()
-{
-    // The burst demodulator's last bursts still reach the outputs.
-    Chain.Finish();
-    CloseOutputs();
-    Capture.CloseWaveIn();
-    Timer->stop();
-    cmdStartMonitoring->setText("Start Monitoring");
-    MonitoringActive = false;
-    cmdReplay->setEnabled(true);
-    EnableSettings(true);
-}
-
-void frmGMSK::Timer_Timer()
-{
-    if (Dispatching)
-        return;  // one dispatch at a time
-    Dispatching = true;
-    CaptureTick(Capture, Chain, [] { QCoreApplication::processEvents(); });
-    Dispatching = false;
-    if (StopAfterDispatch) {
-        StopAfterDispatch = false;
-        if (MonitoringActive)
-            StopMonitoring();
-    }
-    if (CloseAfterDispatch) {
-        CloseAfterDispatch = false;
-        close();
-    }
-}
-
-// --- Replay -----------------------------------------------------------------------
-
-void frmGMSK::cmdReplay_Click()
-{
-    if (ReplayActive) {
-        // Stop Replay: the loop ends after the block in progress.
-        ReplayActive = false;
-        DemodTrace = 0;
-        return;
-    }
-    setWindowTitle(Q(VersionCaption()));
-    DemodTrace = Desktop.CtrlHeld() ? 1 : 0;
-    ClearCounters();
-    std::string folder = LastReplayDir;
-    if (folder.empty()) {
-        // The recordings that come with the program, else its own folder.
-        const auto bundled = ProgramFolder().parent_path() / "share" / "kelvane" / "recordings";
-        std::error_code ignored;
-        folder = (std::filesystem::is_directory(bundled, ignored) ? bundled : ProgramFolder()).string();
-    }
-    const std::string fileName = Desktop.ChooseReplayFile(folder);
-    if (fileName.empty()) {
-        cmdStartMonitoring->setEnabled(true);
-        return;
-    }
-    LastReplayDir = std::filesystem::path(fileName).parent_path().string() + "/";
-
-    ReplayActive = true;
-    cmdReplay->setText("Stop Replay");
-    cmdStartMonitoring->setEnabled(false);
-    EnableSettings(false);
-    OutputsControl.OpenOutputs();
-    setWindowTitle(Q(VersionCaption() + " - " + fileName));
-
-    const qint64 start = QDateTime::currentSecsSinceEpoch();
-    const std::string problem = ReplayWavFile(fileName);
-    if (!problem.empty())
-        Messages.Show(fileName + " - " + problem);
-    // The replay doubles as a speed test: slower than the audio it holds
-    // means live monitoring at this rate would fall behind.
-    const qint64 elapsed = QDateTime::currentSecsSinceEpoch() - start;
-    if (SlowerThanRealTime(elapsed, WavDataBytes, {SampleRate, WavFormat.Channels, WavFormat.BitsPerSample}))
-        Messages.Show("This machine is too slow for realtime monitoring at " +
-                      std::to_string(SampleRate) + "!");
-
-    CloseOutputs();
-    cmdStartMonitoring->setEnabled(true);
-    cmdReplay->setText("Replay File");
-    EnableSettings(true);
-    ReplayActive = false;
-}
-
-std::string frmGMSK::ReplayWavFile(const std::string& fileName)
-{
-    // With two receivers the file may be 16-bit or stereo; with one it is
-    // 8-bit mono, as it always was.
-    Chain.SwapChannels = SwapAB;
-    const ReplayOutcome outcome =
-        kelvane::ReplayWavFile(fileName, Receivers == 2, Chain, ChosenDemodulator(), DemodTrace,
-                               {.Opened = {}, .BetweenBlocks = [this] {
-                                   QCoreApplication::processEvents();
-                                   return ReplayActive;
-                               }});
-    if (outcome.HeaderRead) {
-        SampleRate = outcome.Format.SampleRate;
-        WavDataBytes = outcome.WavDataBytes;
-        WavFormat = outcome.Format;
-    }
-    return outcome.Problem;
-}
-
-// --- Closing and the tray ------------------------------------------------------
-
-bool frmGMSK::Form_QueryUnload()
-{
-    if (Dispatching) {
-        // Stop and close once the dispatch in progress has finished.
-        CloseAfterDispatch = true;
-        return false;
-    }
-    if (MonitoringActive)
-        cmdStartMonitoring_Click();
-    if (ReplayActive) {
-        ReplayActive = false;
-        return false;
-    }
-    return true;
-}
-
-void frmGMSK::Form_Unload()
-{
-    if (Unloaded)
-        return;
-    Unloaded = true;
-    SaveSettings();
-    Tray->hide();
-}
-
-void frmGMSK::closeEvent(QCloseEvent* event)
-{
-    if (!Form_QueryUnload()) {
-        event->ignore();
-        return;
-    }
-    Form_Unload();
-    event->accept();
-    QCoreApplication::quit();
-}
-
-void frmGMSK::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
-        Form_Resize();
-}
-
-void frmGMSK::Form_Resize()
-{
-    // Without a tray the window could never come back: it stays minimised
-    // on the task bar instead of hiding.
-    if (!isMinimized() || !Desktop.TrayAvailable())
-        return;
-    Tray->show();
-    // Hidden after the state change has settled.
-    QTimer::singleShot(0, this, [this] {
-        if (isMinimized())
-            hide();
-    });
-}
-
-void frmGMSK::mnuShow_Click()
-{
-    setWindowState(windowState() & ~Qt::WindowMinimized);
-    Tray->hide();
-    show();
-}
-
-void frmGMSK::mnuExit_Click()
-{
-    // The program ends in every case; a replay that refuses the close only
-    // means the settings are not written.
-    close();
-    ReplayActive = false;
-    QCoreApplication::quit();
 }
 
 }  // namespace kelvane

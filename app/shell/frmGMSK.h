@@ -202,6 +202,8 @@ protected:
 
 private:
     void BuildControls();
+    void FillPortList();
+    void FillDeviceList();
     void Form_Resize();
     bool Form_QueryUnload();
     void Form_Unload();
