@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -21,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -218,14 +220,6 @@ void VesselModel::Clear()
     endResetModel();
 }
 
-void VesselModel::Tick()
-{
-    if (rowCount() > 0) {
-        const int column = static_cast<int>(VesselColumn::LastHeard);
-        emit dataChanged(index(0, column), index(rowCount() - 1, column));
-    }
-}
-
 // --- The range plot ---------------------------------------------------------------
 
 RangePlot::RangePlot(const VesselModel& model, QWidget* parent) : QWidget(parent), Model(model)
@@ -294,9 +288,15 @@ void RangePlot::paintEvent(QPaintEvent*)
                          "No station position set: centred on the vessels' centroid");
     }
     // Each vessel a mark, its heading (or course) a short line; the older
-    // its last message, the paler.
+    // its last message, the paler. Thousands of them: drawn without
+    // antialiasing, which costs more than the rest of the plot.
+    painter.setRenderHint(QPainter::Antialiasing, false);
     const double now = Model.Clock();
     const auto& rows = Model.Table().Rows();
+    // Gathered by paleness, so that each shade is drawn in one go.
+    constexpr int Shades = 8;
+    std::array<QPainterPath, Shades> dots;
+    std::array<std::vector<QLineF>, Shades> lines;
     for (size_t i = 0; i < rows.size(); ++i) {
         const Vessel& v = rows[i];
         if (!v.Lat || !v.Lon)
@@ -304,18 +304,22 @@ void RangePlot::paintEvent(QPaintEvent*)
         const QPointF off = Offset(*centre, {*v.Lat, *v.Lon});
         const QPointF at(middle.x() + off.x() * scale, middle.y() - off.y() * scale);
         const double fade = std::clamp(1.0 - (now - v.LastHeard) / 900.0, 0.15, 1.0);
-        QColor colour(20, 90, 200);
-        colour.setAlphaF(static_cast<float>(fade));
-        painter.setPen(QPen(colour, 2));
-        painter.setBrush(colour);
-        painter.drawEllipse(at, 3.5, 3.5);
+        const auto shade = static_cast<size_t>(std::lround(fade * (Shades - 1)));
+        dots[shade].addRect(QRectF(at.x() - 3, at.y() - 3, 6, 6));
         const std::optional<double> direction =
             v.Heading ? std::optional<double>(*v.Heading) : (v.Speed && *v.Speed > 0.5 ? v.Course : std::nullopt);
         if (direction) {
             const double a = *direction * std::numbers::pi / 180;
-            painter.drawLine(at, at + QPointF(14 * std::sin(a), -14 * std::cos(a)));
+            lines[shade].emplace_back(at, at + QPointF(14 * std::sin(a), -14 * std::cos(a)));
         }
         Marks.push_back({at, i});
+    }
+    for (size_t shade = 0; shade < Shades; ++shade) {
+        QColor colour(20, 90, 200);
+        colour.setAlphaF(static_cast<float>(std::max(0.15, static_cast<double>(shade) / (Shades - 1))));
+        painter.fillPath(dots[shade], colour);
+        painter.setPen(QPen(colour, 2));
+        painter.drawLines(lines[shade].data(), static_cast<int>(lines[shade].size()));
     }
 }
 
@@ -402,10 +406,7 @@ frmVessels::frmVessels(QWidget* parent) : QWidget(parent, Qt::Window)
     AgeTimer = new QTimer(this);
     AgeTimer->setInterval(1000);
     AgeTimer->start();
-    connect(AgeTimer, &QTimer::timeout, this, [this] {
-        Model->Tick();
-        Plot->update();
-    });
+    connect(AgeTimer, &QTimer::timeout, this, [this] { AgeTimer_Timer(); });
     connect(txtFilter, &QLineEdit::textChanged, this, [this] { txtFilter_Change(); });
     connect(txtStationLat, &QLineEdit::textChanged, this, [this] { txtStation_Change(); });
     connect(txtStationLon, &QLineEdit::textChanged, this, [this] { txtStation_Change(); });
@@ -419,6 +420,12 @@ void frmVessels::Heard(std::span<const int32_t> messageBits, std::string_view se
     const std::optional<AisRecord> message = DecodeAisMessage(messageBits);
     if (message)
         Model->Heard(*message, sentences, origin);
+}
+
+void frmVessels::AgeTimer_Timer()
+{
+    Table->viewport()->update();
+    Plot->update();
 }
 
 void frmVessels::cmdClear_Click()

@@ -45,8 +45,6 @@ public:
 
     void Heard(const AisRecord& message, std::string_view sentences, const MessageOrigin& origin);
     void Clear();
-    // The ages move on: the last-heard column is shown afresh.
-    void Tick();
 
     const VesselTable& Table() const { return Vessels; }
     std::optional<Position> Station;
@@ -88,6 +86,9 @@ public:
     // A decoded message: its sender's row is made or brought up to date.
     void Heard(std::span<const int32_t> messageBits, std::string_view sentences, const MessageOrigin& origin);
     void cmdClear_Click();
+    // Every second: the ages (worked out as they are shown) and the plot's
+    // fading move on. Their order does not change, so nothing is sorted.
+    void AgeTimer_Timer();
     void txtFilter_Change();
     // The station's position from the two boxes: latitude and longitude in
     // degrees, north and east positive; both empty for none.

@@ -503,7 +503,7 @@ TEST_F(Window, TheVesselWindowListsWhoWasHeardSortsFiltersAndAges)
     EXPECT_NE(Column(v, VesselColumn::Level)[2].find(" dB"), std::string::npos);
     // The ages move on every second; the youngest first when sorted by age.
     now += 65;
-    v.Model->Tick();
+    v.AgeTimer_Timer();
     v.Table->sortByColumn(static_cast<int>(VesselColumn::LastHeard), Qt::AscendingOrder);
     EXPECT_EQ(Column(v, VesselColumn::LastHeard), (std::vector<std::string>{"1 min 35 s", "2 min 5 s", "2 min 5 s"}));
     EXPECT_EQ(Column(v, VesselColumn::Mmsi)[0], "257786980") << "heard again on the second recording";
