@@ -305,8 +305,7 @@ void BurstDemodulator::Decode(const BurstCandidate& candidate)
     Sink.PreSync(Channel);
     const SignalView wide{Wide.data(), FilteredBase, static_cast<int64_t>(Wide.size())};
     const BurstDecoder decoder(T);
-    const BurstResult result =
-        decoder.Decode(wide, [&] { return NarrowAround(candidate); }, candidate, Repair);
+    const BurstResult result = decoder.Decode(wide, NarrowAround(candidate), candidate, Repair);
     FcsEvaluations += result.FcsEvaluations;
     if (!result.FrameChecked)
         return;
