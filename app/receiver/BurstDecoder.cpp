@@ -222,6 +222,7 @@ std::optional<SoftBurst> BurstDecoder::Read(const SignalView& signal, const Burs
             burst.Soft[static_cast<size_t>(k + 1)] = (signal.At(t0 + k * T) - fit->Dc) / fit->H0;
     };
 
+
     // How far to read: the message type tells the longest frame it can be.
     constexpr int HeadLevels = 48;
     soften(HeadLevels);
@@ -233,7 +234,9 @@ std::optional<SoftBurst> BurstDecoder::Read(const SignalView& signal, const Burs
     burst.Extent = length.MaxBits > 424
                        ? MaxLevels
                        : static_cast<int>(1.2 * (((length.MaxBits + 7) / 8) * 8 + 16 + 16)) + 24;
-    burst.Span = burst.Extent;
+    // The longest frame's payload and FCS, with room for stuffing and most
+    // of the closing flag.
+    burst.Span = std::min(burst.Extent, static_cast<int>(1.03 * (((length.MaxBits + 7) / 8) * 8 + 16)) + 10);
     burst.LimitOctets = (length.MaxBits + 7) / 8 + 2;
     soften(burst.Extent);
     return burst;
@@ -242,37 +245,42 @@ std::optional<SoftBurst> BurstDecoder::Read(const SignalView& signal, const Burs
 std::vector<int> BurstDecoder::DecideLevels(const SoftBurst& burst, int count, const LevelTable& expected)
 {
     // The soft values are indexed from r[-1]: Soft[k] is r[k - 1], which
-    // the window (a[k-2], a[k-1], a[k]) explains.
+    // the window (a[k-2], a[k-1], a[k]) explains. State: (a[k-1], a[k]) as
+    // 2 * bit(a[k-1]) + bit(a[k]); state `to` is reached from (to >> 1) and
+    // (to >> 1) + 2, whose windows ending in bit(a[k]) = to & 1 are
+    // 2 * from + (to & 1). Of two equal paths the first predecessor wins.
     constexpr double Infinite = std::numeric_limits<double>::infinity();
-    // State: (a[k-1], a[k]) as 2 * bit(a[k-1]) + bit(a[k]).
     std::array<double, 4> metric;
     metric.fill(Infinite);
     metric[static_cast<size_t>(2 * Bit(burst.BeforeLast) + Bit(burst.Last))] = 0;
-    std::vector<std::array<uint8_t, 4>> from(static_cast<size_t>(count));
+    // Bit `to` of choice[k] set: state `to` came from its second predecessor.
+    std::vector<uint8_t> choice(static_cast<size_t>(count));
     for (int k = 0; k < count; ++k) {
         const double observed = burst.Soft[static_cast<size_t>(k)];
-        std::array<double, 4> next;
-        next.fill(Infinite);
-        for (int state = 0; state < 4; ++state) {
-            if (metric[static_cast<size_t>(state)] == Infinite)
-                continue;
-            for (int bit = 0; bit < 2; ++bit) {
-                const double error = observed - expected[static_cast<size_t>(2 * state + bit)];
-                const double total = metric[static_cast<size_t>(state)] + error * error;
-                const int to = 2 * (state & 1) + bit;
-                if (total < next[static_cast<size_t>(to)]) {
-                    next[static_cast<size_t>(to)] = total;
-                    from[static_cast<size_t>(k)][static_cast<size_t>(to)] = static_cast<uint8_t>(state);
-                }
-            }
+        std::array<double, 8> cost;
+        for (size_t w = 0; w < 8; ++w) {
+            const double error = observed - expected[w];
+            cost[w] = error * error;
         }
+        std::array<double, 4> next;
+        unsigned chosen = 0;
+        for (size_t to = 0; to < 4; ++to) {
+            const size_t first = to >> 1;
+            const size_t second = first + 2;
+            const double viaFirst = metric[first] + cost[2 * first + (to & 1)];
+            const double viaSecond = metric[second] + cost[2 * second + (to & 1)];
+            const bool takeSecond = viaSecond < viaFirst;
+            next[to] = takeSecond ? viaSecond : viaFirst;
+            chosen |= (takeSecond ? 1U : 0U) << to;
+        }
+        choice[static_cast<size_t>(k)] = static_cast<uint8_t>(chosen);
         metric = next;
     }
-    int state = static_cast<int>(std::min_element(metric.begin(), metric.end()) - metric.begin());
+    auto state = static_cast<size_t>(std::min_element(metric.begin(), metric.end()) - metric.begin());
     std::vector<int> levels(static_cast<size_t>(count));
     for (int k = count - 1; k >= 0; --k) {
         levels[static_cast<size_t>(k)] = (state & 1) != 0 ? 1 : -1;
-        state = from[static_cast<size_t>(k)][static_cast<size_t>(state)];
+        state = (state >> 1) + (((choice[static_cast<size_t>(k)] >> state) & 1U) != 0 ? 2 : 0);
     }
     return levels;
 }
@@ -305,7 +313,8 @@ bool BurstDecoder::CheckFrame(const SoftBurst& burst, const std::vector<int>& le
     if (frame.Outcome != Framing::Complete || !frame.WholeOctets || frame.Octets.size() < 3)
         return false;
     const int payload = static_cast<int>(frame.Octets.size()) - 2;
-    if ((frame.Octets[0] >> 2) != burst.Type || !ValidPayloadLength(burst.Type, payload))
+    // The frame's own type: the decisions may have mended its first octet.
+    if (!ValidPayloadLength(frame.Octets[0] >> 2, payload))
         return false;
     result.FrameChecked = true;
     ++result.FcsEvaluations;
@@ -324,14 +333,16 @@ bool BurstDecoder::RepairSearch(const SoftBurst& burst, const std::vector<int>& 
         const double e = burst.Soft[static_cast<size_t>(k + 1)] - table[static_cast<size_t>(WindowAt(burst, a, k))];
         return e * e;
     };
+    // The frame's scatter about the table, each level's share capped so
+    // that a click does not decide it; a noisy frame earns no repair.
     const int extent = static_cast<int>(levels.size());
+    const int span = FrameSpan(burst, levels);
     double residual = 0;
-    for (int k = 0; k < extent; ++k)
+    for (int k = 0; k < span; ++k)
         residual += std::min(squaredError(levels, k), 4.0);
-    residual /= extent;
+    residual /= span;
     if (residual > 0.45)
         return false;
-    const int span = FrameSpan(burst, levels);
     std::vector<std::pair<double, int>> costs;
     for (int k = 0; k < span; ++k) {
         std::vector<int> flipped = levels;
@@ -374,7 +385,9 @@ BurstDecoder::Passes BurstDecoder::TryTiming(const SignalView& signal, const Bur
     passes.Levels = DecideLevels(burst, burst.Extent, burst.Prior);
     if (CheckFrame(burst, passes.Levels, result))
         return passes;
-    passes.Table = MeasureTable(burst, passes.Levels, burst.Extent, burst.Prior);
+    // Measured over the frame only: after it the carrier has gone, and the
+    // receiver's noise there says nothing about the frame's levels.
+    passes.Table = MeasureTable(burst, passes.Levels, FrameSpan(burst, passes.Levels), burst.Prior);
     passes.Levels = DecideLevels(burst, burst.Extent, passes.Table);
     CheckFrame(burst, passes.Levels, result);
     return passes;
