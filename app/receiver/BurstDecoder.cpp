@@ -23,6 +23,13 @@ double SignalView::At(double t) const
     return a + f * (b - a);
 }
 
+double SignalView::NoisePowerAt(double t) const
+{
+    const double position = t - static_cast<double>(First);
+    const double f = position - std::floor(position);
+    return ((1 - f) * (1 - f) + f * f) * NoisePower + 2 * f * (1 - f) * NoiseNeighbour;
+}
+
 const std::vector<int>& PreambleLevels(int variant)
 {
     // NRZI from a high level: a 0 bit changes the level, a 1 keeps it.
@@ -221,7 +228,10 @@ std::optional<SoftBurst> BurstDecoder::Read(const SignalView& signal, const Burs
         for (int k = -1; k < count; ++k)
             burst.Soft[static_cast<size_t>(k + 1)] = (signal.At(t0 + k * T) - fit->Dc) / fit->H0;
     };
-
+    // The reads fall at the same place between samples, or spread evenly.
+    burst.NoisePower = 0;
+    for (int k = 0; k < 16; ++k)
+        burst.NoisePower += signal.NoisePowerAt(t0 + k * T) / 16;
 
     // How far to read: the message type tells the longest frame it can be.
     constexpr int HeadLevels = 48;
@@ -323,7 +333,43 @@ bool BurstDecoder::CheckFrame(const SoftBurst& burst, const std::vector<int>& le
     result.Valid = true;
     result.Frame = frame.Octets;
     result.EndTime = burst.T0 + (frame.LevelsUsed - 1) * T;
+    MeasureSignal(burst, levels, frame.LevelsUsed, result);
     return true;
+}
+
+void BurstDecoder::MeasureSignal(const SoftBurst& burst, const std::vector<int>& levels, int levelCount,
+                                 BurstResult& result)
+{
+    std::array<double, 8> sum{};
+    std::array<double, 8> squares{};
+    std::array<int, 8> count{};
+    for (int k = 0; k < levelCount; ++k) {
+        const auto w = static_cast<size_t>(WindowAt(burst, levels, k));
+        const double r = burst.Soft[static_cast<size_t>(k + 1)];
+        sum[w] += r;
+        squares[w] += r * r;
+        ++count[w];
+    }
+    // Full deviation: a level between two of its own sign, either way up;
+    // the fit's own sum of the pulse where the frame has none.
+    constexpr size_t AllLow = 0;
+    constexpr size_t AllHigh = 7;
+    double amplitude = 1 + 2 * burst.Fit.H1 / burst.Fit.H0;
+    if (count[AllLow] > 0 && count[AllHigh] > 0)
+        amplitude = (sum[AllHigh] / count[AllHigh] - sum[AllLow] / count[AllLow]) / 2;
+    double scatter = 0;
+    int used = 0;
+    int windows = 0;
+    for (size_t w = 0; w < 8; ++w) {
+        if (count[w] == 0)
+            continue;
+        scatter += squares[w] - sum[w] * sum[w] / count[w];
+        used += count[w];
+        ++windows;
+    }
+    const double variance = used > windows ? scatter / (used - windows) : 0.0;
+    result.Amplitude = amplitude * burst.Fit.H0;
+    result.NoiseRms = std::sqrt(std::max(variance, 0.0) / burst.NoisePower) * burst.Fit.H0;
 }
 
 bool BurstDecoder::RepairSearch(const SoftBurst& burst, const std::vector<int>& levels, const LevelTable& table,

@@ -20,7 +20,14 @@ struct SignalView {
     const float* Samples = nullptr;
     int64_t First = 0;
     int64_t Count = 0;
+    // What the filter made of white input noise: the power of one output
+    // sample and the product of two neighbours, per unit of input power.
+    double NoisePower = 1;
+    double NoiseNeighbour = 0;
     double At(double t) const;
+    // The noise power of a read at t, per unit of input power (a read
+    // between two samples averages a little of their noise away).
+    double NoisePowerAt(double t) const;
 };
 
 // The NRZI levels (+1/-1, high first) of the last bits of the training
@@ -43,6 +50,11 @@ struct BurstResult {
     std::vector<uint8_t> Frame;  // payload and FCS, as the other receivers deliver it
     double EndTime = 0;          // where the closing flag ends, in samples
     int64_t FcsEvaluations = 0;  // frame checks made at lengths valid for the type
+    // For a valid frame: its amplitude at full deviation, in the signal's
+    // units, and the rms noise of one input sample that explains its
+    // scatter about its levels.
+    double Amplitude = 0;
+    double NoiseRms = 0;
 };
 
 // Expected soft values indexed by the window (a[k-1], a[k], a[k+1]) of
@@ -70,6 +82,7 @@ struct SoftBurst {
     int Extent = 0;       // levels decided: the longest frame of the type
     int Span = 0;         // levels the longest frame of the type can fill
     int LimitOctets = 0;  // octets past which it cannot be a frame of the type
+    double NoisePower = 1;  // of its reads, per unit of input noise power
 };
 
 class BurstDecoder {
@@ -110,13 +123,19 @@ public:
     static LevelTable MeasureTable(const SoftBurst& burst, const std::vector<int>& levels, int span,
                                    const LevelTable& prior);
     // Whether the levels hold a frame of valid length and good FCS; fills
-    // the result when they do, and counts the FCS evaluation either way.
+    // the result (and measures the signal) when they do, and counts the FCS
+    // evaluation either way.
     bool CheckFrame(const SoftBurst& burst, const std::vector<int>& levels, BurstResult& result) const;
     // Flips the levels whose flip costs least in squared error, singly and
     // in pairs, while the cost stays small for this signal; true when a
     // flipped sequence passes the frame check.
     bool RepairSearch(const SoftBurst& burst, const std::vector<int>& levels, const LevelTable& table,
                       BurstResult& result) const;
+    // The amplitude and noise of a frame whose levels are known, from its
+    // first levels soft values: each window's mean, and the scatter about
+    // it.
+    static void MeasureSignal(const SoftBurst& burst, const std::vector<int>& levels, int levelCount,
+                              BurstResult& result);
 
 private:
     // The decisions of one timing's two passes.
