@@ -1,3 +1,4 @@
+#include "BurstDecoder.h"
 #include "BurstDemodulator.h"
 #include "ReceiveChain.h"
 #include "SentenceEncoder.h"
@@ -9,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -197,6 +200,78 @@ TEST(BurstDemodulator, BurstsOnlyTheNarrowSearchFinds)
     render.seed = 9;
     Receiver burst(Demodulator::Burst);
     EXPECT_GE(burst.Decode(Render(reports, render)), 37u);
+}
+
+TEST(BurstDecoder, StepsOnAKnownChannel)
+{
+    // A frame's levels through a known channel, five samples a bit, its DC
+    // a third of the gain higher after the start flag: each step recovers
+    // what went in.
+    const Bytes report = Reports(1, 5)[0];
+    const std::vector<uint8_t> bits = TransmissionBits(report);
+    constexpr double H0 = 40;
+    constexpr double H1 = 12;
+    constexpr double Dc = -3;
+    const size_t dataStart = 8 + 24 + 8;
+    std::vector<int> levels;
+    int level = 1;
+    for (uint8_t b : bits)
+        levels.push_back(level = b == 0 ? -level : level);
+    std::vector<float> samples;
+    for (size_t k = 0; k < levels.size(); ++k) {
+        const int before = k > 0 ? levels[k - 1] : 1;
+        const int after = k + 1 < levels.size() ? levels[k + 1] : levels[k];
+        const double shift = k >= dataStart ? H0 / 3 : 0;
+        samples.insert(samples.end(), 5, static_cast<float>(H0 * levels[k] + H1 * (before + after) + Dc + shift));
+    }
+    const SignalView signal{samples.data(), 0, static_cast<int64_t>(samples.size())};
+    BurstCandidate candidate;
+    candidate.T0 = 5.0 * dataStart;
+    candidate.Sign = levels[dataStart - PatternLevels];  // the pattern starts high
+    const BurstDecoder decoder(5);
+
+    const std::optional<ChannelFit> fit = decoder.FitChannel(signal, candidate, candidate.T0);
+    ASSERT_TRUE(fit);
+    EXPECT_NEAR(fit->H0, H0, 1e-3);
+    EXPECT_NEAR(fit->H1, H1, 1e-3);
+    EXPECT_NEAR(fit->Dc, Dc, 1e-3);
+
+    std::optional<SoftBurst> burst = decoder.Read(signal, candidate, candidate.T0);
+    ASSERT_TRUE(burst);
+    EXPECT_EQ(burst->Type, 1);
+    const std::vector<int> decided = BurstDecoder::DecideLevels(*burst, burst->Extent, burst->Prior);
+    EXPECT_TRUE(std::equal(levels.begin() + dataStart, levels.end(), decided.begin()));
+    BurstResult result;
+    EXPECT_TRUE(decoder.CheckFrame(*burst, decided, result));
+    EXPECT_EQ(result.Frame, WithFcs(report));
+    EXPECT_EQ(result.FcsEvaluations, 1);
+    // The frame's own first octet tells its type, whatever the first reading
+    // of it said.
+    SoftBurst misread = *burst;
+    misread.Type = 13;
+    EXPECT_TRUE(decoder.CheckFrame(misread, decided, result));
+
+    // The table measured on the frame holds the shift the starting one
+    // lacks, and none of what follows the frame.
+    const int span = BurstDecoder::FrameSpan(*burst, decided);
+    EXPECT_EQ(span, static_cast<int>(levels.size() - dataStart) - 8);  // up to the trailer
+    const LevelTable table = BurstDecoder::MeasureTable(*burst, decided, span, burst->Prior);
+    for (size_t w = 0; w < 8; ++w)
+        EXPECT_NEAR(table[w] - burst->Prior[w], 1.0 / 3, 0.1) << "window " << w;
+
+    // A level erased to halfway between its two readings and decided
+    // wrongly: the frame check fails, the repair mends it.
+    const int erased = 60;
+    std::vector<int> wrong = decided;
+    wrong[erased] = -wrong[erased];
+    auto window = [&](const std::vector<int>& a) {
+        return 4 * (a[erased - 1] > 0) + 2 * (a[erased] > 0) + (a[erased + 1] > 0);
+    };
+    burst->Soft[erased + 1] = (table[window(decided)] + table[window(wrong)]) / 2;
+    BurstResult repaired;
+    EXPECT_FALSE(decoder.CheckFrame(*burst, wrong, repaired));
+    EXPECT_TRUE(decoder.RepairSearch(*burst, wrong, table, repaired));
+    EXPECT_EQ(repaired.Frame, WithFcs(report));
 }
 
 // What the demodulator says of each frame's strength.
