@@ -265,7 +265,7 @@ TEST(BurstDecoder, StepsOnAKnownChannel)
     std::vector<int> wrong = decided;
     wrong[erased] = -wrong[erased];
     auto window = [&](const std::vector<int>& a) {
-        return 4 * (a[erased - 1] > 0) + 2 * (a[erased] > 0) + (a[erased + 1] > 0);
+        return static_cast<size_t>(4 * (a[erased - 1] > 0) + 2 * (a[erased] > 0) + (a[erased + 1] > 0));
     };
     burst->Soft[erased + 1] = (table[window(decided)] + table[window(wrong)]) / 2;
     BurstResult repaired;
