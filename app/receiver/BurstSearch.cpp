@@ -78,7 +78,7 @@ void BurstSearch::Add(const SignalView& signal, std::vector<BurstCandidate>& fou
         Correlate(from, Count);
         const int64_t last = Base + static_cast<int64_t>(Count) - 1;
         for (; Phases * (NextCandidate + Neighbourhood) + Phases - 1 <= last; ++NextCandidate)
-            if (SquaredMagnitude(NextCandidate) > Threshold * Threshold)
+            if (MayClear(NextCandidate))
                 Consider(NextCandidate, found);
     }
 }
@@ -118,11 +118,14 @@ inline BurstSearch::Correlation BurstSearch::WindowAt(const float* points, size_
 
 void BurstSearch::Correlate(size_t from, size_t to)
 {
-    const float normSquared = Norm * Norm;
+    // A little below the threshold, so that rounding cannot hide a window
+    // that clears it; Consider decides on the correlation itself.
+    const float asked = 0.999f * Threshold * Threshold * Norm * Norm;
     const float mean[2] = {Mean[0], Mean[1]};
     // All quantities in one buffer at fixed distances, so that the compiler
-    // sees that the loops' reads and writes never collide and runs them in
-    // vector registers, with one base address for all.
+    // sees that the loop's reads and writes never collide and runs it in
+    // vector registers, with one base address for all. The sums a point
+    // needs lie at least a level back, so one pass makes them all.
     float* points = Points.data();
     float* z = points + Z * Capacity;
     float* pair = points + Pair * Capacity;
@@ -132,9 +135,7 @@ void BurstSearch::Correlate(size_t from, size_t to)
     float* pairSquare = points + PairSquare * Capacity;
     float* fourSquare = points + FourSquare * Capacity;
     float* eightSquare = points + EightSquare * Capacity;
-    float* best = points + Best * Capacity;
-    // The sums a point needs lie at least a level back, so one pass makes
-    // them all.
+    float* clear = points + Clear * Capacity;
     constexpr size_t L = Phases;
     for (size_t i = from; i < to; ++i) {
         pair[i] = z[i] + z[i - L];
@@ -144,13 +145,20 @@ void BurstSearch::Correlate(size_t from, size_t to)
         fourSquare[i] = pairSquare[i] + pairSquare[i - 2 * L];
         eight[i] = four[i] + four[i - 4 * L];
         eightSquare[i] = fourSquare[i] + fourSquare[i - 4 * L];
-    }
-    // Squared correlations, so that the loop needs no square root; the few
-    // points that might hold a candidate take theirs later.
-    for (size_t i = from; i < to; ++i) {
         const Correlation c = WindowAt(points, i, mean);
-        best[i] = std::max(c.Dot[0] * c.Dot[0], c.Dot[1] * c.Dot[1]) / (normSquared * c.Spread);
+        clear[i] = std::max(c.Dot[0] * c.Dot[0], c.Dot[1] * c.Dot[1]) - asked * c.Spread;
     }
+}
+
+float BurstSearch::SquaredMagnitude(int64_t bit) const
+{
+    const float normSquared = Norm * Norm;
+    float m = 0;
+    for (int p = 0; p < Phases; ++p) {
+        const Correlation c = WindowAt(Points.data(), At(Phases * bit + p), Mean);
+        m = std::max(m, std::max(c.Dot[0] * c.Dot[0], c.Dot[1] * c.Dot[1]) / (normSquared * c.Spread));
+    }
+    return m;
 }
 
 float BurstSearch::Rho(int variant, size_t i) const
@@ -162,6 +170,8 @@ float BurstSearch::Rho(int variant, size_t i) const
 void BurstSearch::Consider(int64_t bit, std::vector<BurstCandidate>& found) const
 {
     const float squared = SquaredMagnitude(bit);
+    if (squared <= Threshold * Threshold)
+        return;
     // The largest within the neighbourhood; of equals, the first.
     for (int64_t j = bit - Neighbourhood; j <= bit + Neighbourhood; ++j) {
         const float other = j == bit ? 0.0f : SquaredMagnitude(j);

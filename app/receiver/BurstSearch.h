@@ -39,9 +39,10 @@ private:
     // quantity a run of Capacity floats in one buffer: the reads; the sum of
     // a read and the one a level before it; the difference and the sum of
     // two such pairs two levels apart; the sum of two fours; the same sums
-    // of squares; and the larger squared correlation of the window ending
-    // there with the two patterns.
-    enum Quantity : size_t { Z, Pair, Alternate, Four, Eight, PairSquare, FourSquare, EightSquare, Best, Quantities };
+    // of squares; and by how much the window ending there clears the
+    // threshold (its larger squared product with the patterns less what the
+    // threshold asks of its spread), positive where it may.
+    enum Quantity : size_t { Z, Pair, Alternate, Four, Eight, PairSquare, FourSquare, EightSquare, Clear, Quantities };
     float* Run(Quantity q) { return Points.data() + q * Capacity; }
     const float* Run(Quantity q) const { return Points.data() + q * Capacity; }
 
@@ -54,14 +55,15 @@ private:
     static Correlation WindowAt(const float* points, size_t i, const float mean[2]);
     void Correlate(size_t from, size_t to);
     void Consider(int64_t bit, std::vector<BurstCandidate>& found) const;
-    float SquaredMagnitude(int64_t bit) const
+    bool MayClear(int64_t bit) const
     {
-        const float* best = Run(Best) + At(Phases * bit);
-        float m = 0;
-        for (size_t p = 0; p < Phases; ++p)
-            m = std::max(m, best[p]);
-        return m;
+        const float* clear = Run(Clear) + At(Phases * bit);
+        float m = clear[0];
+        for (size_t p = 1; p < Phases; ++p)
+            m = std::max(m, clear[p]);
+        return m > 0;
     }
+    float SquaredMagnitude(int64_t bit) const;
     float Rho(int variant, size_t i) const;
     size_t At(int64_t point) const { return static_cast<size_t>(point - Base); }
 
