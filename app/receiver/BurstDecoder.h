@@ -131,9 +131,9 @@ public:
     // flipped sequence passes the frame check.
     bool RepairSearch(const SoftBurst& burst, const std::vector<int>& levels, const LevelTable& table,
                       BurstResult& result) const;
-    // The amplitude and noise of a frame whose levels are known, from its
-    // first levels soft values: each window's mean, and the scatter about
-    // it.
+    // The amplitude and noise of a frame whose levels are known, from the
+    // soft values of its first levelCount levels: each window's mean, and
+    // the scatter about it.
     static void MeasureSignal(const SoftBurst& burst, const std::vector<int>& levels, int levelCount,
                               BurstResult& result);
 

@@ -72,7 +72,7 @@ private:
     bool Running = false;
     double T = 0;  // samples per bit
     // The DC level taken off the input: the mean of the stream with a time
-    // constant of seconds, far longer than a burst, so that it stays put
+    // constant of 2 s, far longer than a burst, so that it stays put
     // while a transmitter's frequency error shifts the level of its burst
     // (the per-burst channel fit measures that). It changes once every
     // DcChunk samples.
