@@ -185,14 +185,14 @@ void BurstDemodulator::FilterNewSamples()
     if (last < first)
         return;
     const auto count = static_cast<size_t>(last - first + 1);
-    for (Path& path : Paths) {
+    for (size_t which = 0; which < Paths.size(); ++which) {
+        Path& path = Paths[which];
         const size_t done = path.Filtered.size();
         path.Filtered.resize(done + count);
         Convolve(Input.data() + (first - path.Half - InputBase), path.Taps.data(), path.Taps.size(),
                  path.Filtered.data() + done, count);
         NewlyFound.clear();
         path.Search.Add(path.View(FilteredBase), NewlyFound);
-        const size_t which = static_cast<size_t>(&path - Paths.data());
         for (const BurstCandidate& candidate : NewlyFound) {
             const auto at = std::upper_bound(Pending.begin(), Pending.end(), candidate.T0,
                                              [](double t, const Found& f) { return t < f.Candidate.T0; });
