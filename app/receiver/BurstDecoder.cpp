@@ -223,9 +223,11 @@ std::optional<SoftBurst> BurstDecoder::Read(const SignalView& signal, const Burs
     const std::vector<int>& pattern = PreambleLevels(candidate.Variant);
     burst.BeforeLast = candidate.Sign * pattern[PatternLevels - 2];
     burst.Last = candidate.Sign * pattern[PatternLevels - 1];
+    // Levels -1 .. count-1, those not read yet.
     auto soften = [&](int count) {
+        const auto done = static_cast<int>(burst.Soft.size());
         burst.Soft.resize(static_cast<size_t>(count) + 1);
-        for (int k = -1; k < count; ++k)
+        for (int k = done - 1; k < count; ++k)
             burst.Soft[static_cast<size_t>(k + 1)] = (signal.At(t0 + k * T) - fit->Dc) / fit->H0;
     };
     // The reads fall at the same place between samples, or spread evenly.
