@@ -1,6 +1,8 @@
 // Decoding under noise: the three demodulators side by side on generated
-// transmissions of real messages, at rising noise, and on pure noise for
-// false messages.
+// transmissions of real messages, at rising white noise, then on a harder
+// air (a narrow receiver, noise rising with frequency as a discriminator
+// gives it, each transmitter's carrier off frequency), and on pure noise
+// for false messages.
 //   sweep_bench [MESSAGES_PER_STEP] [NOISE_SECONDS]
 #include "BenchSeams.h"
 #include "BrinecoreLibrary.h"
@@ -71,34 +73,58 @@ int main(int argc, char** argv)
     const char* names[] = {"library", "built-in", "burst"};
     std::mt19937 random(7);
 
-    std::printf("noise rms  library  built-in  burst   (of %d position reports each, amplitude 100)\n", perStep);
-    std::map<int, int> totals;
-    for (int noise = 10; noise <= 60; noise += 5) {
-        test::RenderOptions render;
-        render.noiseRms = noise;
-        render.seed = static_cast<uint32_t>(noise);
-        test::SignalGenerator gen(render);
-        for (int i = 0; i < perStep; ++i) {
-            std::vector<uint8_t> bits(168);
-            for (size_t b = 0; b < bits.size(); ++b)
-                bits[b] = static_cast<uint8_t>(b < 6 ? (1 >> (5 - b)) & 1 : random() & 1);
+    // Position reports at one noise setting each, 50 ms apart.
+    auto sweep = [&](const char* title, std::mt19937& messages, int from, int to, int step, auto setting) {
+        std::printf("%s\n", title);
+        std::map<int, int> totals;
+        for (int noise = from; noise <= to; noise += step) {
+            test::RenderOptions render;
+            render.seed = static_cast<uint32_t>(noise);
+            test::TransmissionOptions tx;
+            setting(noise, render, tx);
+            test::SignalGenerator gen(render);
+            for (int i = 0; i < perStep; ++i) {
+                std::vector<uint8_t> bits(168);
+                for (size_t b = 0; b < bits.size(); ++b)
+                    bits[b] = static_cast<uint8_t>(b < 6 ? (1 >> (5 - b)) & 1 : messages() & 1);
+                gen.AddSilence(0.05);
+                tx.trainingStartsWithOne = (i & 1) != 0;
+                tx.carrierOffset = -tx.carrierOffset;
+                gen.AddTransmission(test::PackBits(bits), tx);
+            }
             gen.AddSilence(0.05);
-            gen.AddTransmission(test::PackBits(bits), {.trainingStartsWithOne = (i & 1) != 0});
+            const std::vector<uint8_t> samples = gen.Render();
+            std::printf("%9d", noise);
+            for (int d = 0; d < 3; ++d) {
+                const Outcome o = Decode(samples, 48000, all[d]);
+                totals[d] += static_cast<int>(o.Blocks.size());
+                std::printf("  %7zu", o.Blocks.size());
+            }
+            std::printf("\n");
         }
-        gen.AddSilence(0.05);
-        const std::vector<uint8_t> samples = gen.Render();
-        std::printf("%9d", noise);
-        for (int d = 0; d < 3; ++d) {
-            const Outcome o = Decode(samples, 48000, all[d]);
-            totals[d] += static_cast<int>(o.Blocks.size());
-            std::printf("  %7zu", o.Blocks.size());
-        }
-        std::printf("\n");
-    }
-    std::printf("total    ");
-    for (int d = 0; d < 3; ++d)
-        std::printf("  %7d", totals[d]);
-    std::printf("\n\n");
+        std::printf("total    ");
+        for (int d = 0; d < 3; ++d)
+            std::printf("  %7d", totals[d]);
+        std::printf("\n\n");
+    };
+    char title[160];
+    std::snprintf(title, sizeof title,
+                  "noise rms  library  built-in  burst   (of %d position reports each, amplitude 100)", perStep);
+    sweep(title, random, 10, 60, 5, [](int noise, test::RenderOptions& render, test::TransmissionOptions&) {
+        render.noiseRms = noise;
+    });
+    std::snprintf(title, sizeof title,
+                  "rising    library  built-in  burst   (of %d, amplitude 20, receiver BT 0.35, "
+                  "carriers +-0.2 off)",
+                  perStep);
+    // Its own messages, so that the noise below stays the same.
+    std::mt19937 harder(8);
+    sweep(title, harder, 30, 50, 4, [](int noise, test::RenderOptions& render, test::TransmissionOptions& tx) {
+        render.amplitude = 20;
+        render.receiverBt = 0.35;
+        render.risingNoiseRms = noise;
+        tx.carrierOffset = 0.2;
+    });
 
     // Open-squelch receiver noise and white noise: no message may come out.
     for (const char* kind : {"receiver noise", "white noise"}) {

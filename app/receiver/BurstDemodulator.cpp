@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace kelvane {
@@ -9,22 +10,8 @@ namespace kelvane {
 namespace {
 
 constexpr double BitRate = 9600;
-constexpr float Threshold = 0.8f;  // the preamble correlation a candidate needs
-constexpr int Neighbourhood = 3;   // a candidate is the best within this many bits
-
-// A Gaussian low-pass 3 dB down at bt * 9600 Hz, cut at three sigma.
-std::vector<float> GaussianTaps(double bt, double sampleRate, int half)
-{
-    const double sigma = std::sqrt(std::log(2.0)) / (2 * std::numbers::pi * bt * BitRate) * sampleRate;
-    const int own = static_cast<int>(std::ceil(3 * sigma));
-    std::vector<float> taps(static_cast<size_t>(2 * half + 1), 0.0f);
-    double sum = 0;
-    for (int i = -own; i <= own; ++i)
-        sum += std::exp(-0.5 * i * i / (sigma * sigma));
-    for (int i = -own; i <= own; ++i)
-        taps[static_cast<size_t>(i + half)] = static_cast<float>(std::exp(-0.5 * i * i / (sigma * sigma)) / sum);
-    return taps;
-}
+// The DC tracker's time constant, in seconds.
+constexpr double DcSeconds = 2.0;
 
 int HalfLength(double bt, double sampleRate)
 {
@@ -32,32 +19,79 @@ int HalfLength(double bt, double sampleRate)
     return static_cast<int>(std::ceil(3 * sigma));
 }
 
-// The zero-mean search patterns: levels 1..20 of each preamble.
-const std::array<std::array<float, 20>, 2>& SearchPatterns()
+// A Gaussian low-pass 3 dB down at bt * 9600 Hz, cut at three sigma.
+std::vector<float> GaussianTaps(double bt, double sampleRate)
 {
-    static const std::array<std::array<float, 20>, 2> patterns = [] {
-        std::array<std::array<float, 20>, 2> result{};
-        for (int v = 0; v < 2; ++v) {
-            const std::vector<int>& levels = PreambleLevels(v);
-            double mean = 0;
-            for (int i = 1; i < PatternLevels; ++i)
-                mean += levels[static_cast<size_t>(i)];
-            mean /= 20;
-            double norm = 0;
-            for (int i = 0; i < 20; ++i) {
-                const double c = levels[static_cast<size_t>(i + 1)] - mean;
-                result[static_cast<size_t>(v)][static_cast<size_t>(i)] = static_cast<float>(c);
-                norm += c * c;
-            }
-            for (float& c : result[static_cast<size_t>(v)])
-                c = static_cast<float>(c / std::sqrt(norm));
+    const double sigma = std::sqrt(std::log(2.0)) / (2 * std::numbers::pi * bt * BitRate) * sampleRate;
+    const int half = HalfLength(bt, sampleRate);
+    std::vector<float> taps(static_cast<size_t>(2 * half + 1), 0.0f);
+    double sum = 0;
+    for (int i = -half; i <= half; ++i)
+        sum += std::exp(-0.5 * i * i / (sigma * sigma));
+    for (int i = -half; i <= half; ++i)
+        taps[static_cast<size_t>(i + half)] = static_cast<float>(std::exp(-0.5 * i * i / (sigma * sigma)) / sum);
+    return taps;
+}
+
+// out[i] = sum of taps[j] * x[i + j], summed in the order of the taps
+// whichever way it runs.
+void Convolve(const float* __restrict x, const float* __restrict taps, size_t tapCount, float* __restrict out,
+              size_t count)
+{
+    size_t i = 0;
+#if defined(__GNUC__)
+    // Sixteen outputs at a time in four vector registers, a tap at a time:
+    // each tap costs a load, a multiplication and an addition per four.
+    using Lanes = float __attribute__((vector_size(16)));
+    auto load = [](const float* p) {
+        Lanes v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    };
+    for (; i + 16 <= count; i += 16) {
+        const float* in = x + i;
+        Lanes a = taps[0] * load(in);
+        Lanes b = taps[0] * load(in + 4);
+        Lanes c = taps[0] * load(in + 8);
+        Lanes d = taps[0] * load(in + 12);
+        for (size_t j = 1; j < tapCount; ++j) {
+            const float tap = taps[j];
+            a += tap * load(in + j);
+            b += tap * load(in + j + 4);
+            c += tap * load(in + j + 8);
+            d += tap * load(in + j + 12);
         }
-        return result;
-    }();
-    return patterns;
+        std::memcpy(out + i, &a, sizeof a);
+        std::memcpy(out + i + 4, &b, sizeof b);
+        std::memcpy(out + i + 8, &c, sizeof c);
+        std::memcpy(out + i + 12, &d, sizeof d);
+    }
+#endif
+    for (; i < count; ++i) {
+        float sum = taps[0] * x[i];
+        for (size_t j = 1; j < tapCount; ++j)
+            sum += taps[j] * x[i + j];
+        out[i] = sum;
+    }
+}
+
+// A sample on the 8-bit scale, so that the levels and thresholds are the
+// same for both sample sizes.
+float Scaled(uint8_t s) { return s; }
+float Scaled(int16_t s) { return static_cast<float>(s) / 256.0f + 128.0f; }
+// The sum of samples on the 8-bit scale, from their own exact sum.
+double ScaledSum(int32_t sum, size_t, uint8_t) { return static_cast<double>(sum); }
+double ScaledSum(int32_t sum, size_t count, int16_t)
+{
+    return static_cast<double>(sum) / 256.0 + 128.0 * static_cast<double>(count);
 }
 
 }  // namespace
+
+SignalView BurstDemodulator::Path::View(int64_t first) const
+{
+    return {Filtered.data(), first, static_cast<int64_t>(Filtered.size()), NoisePower, NoiseNeighbour};
+}
 
 void BurstDemodulator::Start(int32_t sampleRate)
 {
@@ -65,23 +99,31 @@ void BurstDemodulator::Start(int32_t sampleRate)
     if (!Running)
         return;
     T = sampleRate / BitRate;
-    // A slow DC tracker: a time constant of 20 ms.
-    DcAlpha = static_cast<float>(1.0 / (0.02 * sampleRate));
+    DcWeight = 1 - std::exp(-DcChunk / (DcSeconds * sampleRate));
     Dc = 127.5f;
-    Half = HalfLength(0.35, sampleRate);
-    WideTaps = GaussianTaps(0.5, sampleRate, Half);
-    NarrowTaps = GaussianTaps(0.35, sampleRate, Half);
+    DcSum = 0;
+    DcFill = 0;
+    const double bts[2] = {0.5, 0.35};
+    Half = 0;
+    for (size_t p = 0; p < Paths.size(); ++p) {
+        Path& path = Paths[p];
+        path.Taps = GaussianTaps(bts[p], sampleRate);
+        path.Half = HalfLength(bts[p], sampleRate);
+        path.NoisePower = 0;
+        path.NoiseNeighbour = 0;
+        for (size_t j = 0; j < path.Taps.size(); ++j) {
+            path.NoisePower += static_cast<double>(path.Taps[j]) * path.Taps[j];
+            if (j + 1 < path.Taps.size())
+                path.NoiseNeighbour += static_cast<double>(path.Taps[j]) * path.Taps[j + 1];
+        }
+        path.Filtered.clear();
+        path.Search.Start(T);
+        Half = std::max(Half, path.Half);
+    }
     // The filters see silence before the stream's first sample.
     Input.assign(static_cast<size_t>(Half), 0.0f);
     InputBase = -Half;
     FilteredBase = 0;
-    InputCount = 0;
-    Wide.clear();
-    NextBit = 0;
-    Streams = {};
-    WindowSum = {};
-    WindowSquares = {};
-    Bests = {};
     Pending.clear();
     BusyUntil = -1;
     Recent.clear();
@@ -94,240 +136,151 @@ void BurstDemodulator::ProcessBlock(const ChannelBlock& block)
     int peak = 0;
     for (const uint8_t s : block.Bytes)
         peak = std::max(peak, static_cast<int>(s));
-    // On the 8-bit scale either way, so that the levels and thresholds are
-    // the same for both sample sizes.
-    auto add = [this](float s) {
-        Dc += DcAlpha * (s - Dc);
-        Input.push_back(s - Dc);
-    };
-    if (block.Wide.empty()) {
-        for (const uint8_t s : block.Bytes)
-            add(static_cast<float>(s));
-    } else {
-        for (const int16_t s : block.Wide)
-            add(static_cast<float>(s) / 256.0f + 128.0f);
-    }
-    InputCount += static_cast<int64_t>(block.Wide.empty() ? block.Bytes.size() : block.Wide.size());
+    if (block.Wide.empty())
+        TakeInput(block.Bytes);
+    else
+        TakeInput(block.Wide);
     FilterNewSamples();
-    Search();
     DecodeReady(false);
     Trim();
     Sink.InputLevel(Channel, peak);
 }
 
+template <typename Sample>
+void BurstDemodulator::TakeInput(std::span<const Sample> samples)
+{
+    const size_t done = Input.size();
+    Input.resize(done + samples.size());
+    float* input = Input.data() + done;
+    for (size_t i = 0; i < samples.size();) {
+        const size_t run = std::min(samples.size() - i, static_cast<size_t>(DcChunk - DcFill));
+        const float dc = Dc;
+        int32_t sum = 0;  // 64 samples of 16 bits fit
+        for (size_t j = i; j < i + run; ++j)
+            sum += samples[j];
+        for (size_t j = i; j < i + run; ++j)
+            input[j] = Scaled(samples[j]) - dc;
+        DcSum += ScaledSum(sum, run, Sample{});
+        DcFill += static_cast<int>(run);
+        i += run;
+        if (DcFill == DcChunk) {
+            Dc = static_cast<float>(Dc + DcWeight * (DcSum / DcChunk - Dc));
+            DcSum = 0;
+            DcFill = 0;
+        }
+    }
+}
+
+int64_t BurstDemodulator::FilteredEnd() const
+{
+    return FilteredBase + static_cast<int64_t>(Paths[0].Filtered.size());
+}
+
 void BurstDemodulator::FilterNewSamples()
 {
-    // Every sample whose window of input is complete: eight at a time side by
-    // side, so that the compiler keeps them in vector registers, then the
-    // rest one by one (a batch must not read input that has not come yet).
-    int64_t centre = FilteredBase + static_cast<int64_t>(Wide.size());
-    const int64_t lastCentre = InputCount - 1 - Half;
-    const size_t taps = WideTaps.size();
-    for (; centre + 7 <= lastCentre; centre += 8) {
-        const float* x = Input.data() + (centre - Half - InputBase);
-        std::array<float, 8> sum{};
-        for (size_t j = 0; j < taps; ++j)
-            for (size_t lane = 0; lane < 8; ++lane)
-                sum[lane] += WideTaps[j] * x[j + lane];
-        Wide.insert(Wide.end(), sum.begin(), sum.end());
-    }
-    for (; centre <= lastCentre; ++centre) {
-        const float* x = Input.data() + (centre - Half - InputBase);
-        float sum = 0;
-        for (size_t j = 0; j < taps; ++j)
-            sum += WideTaps[j] * x[j];
-        Wide.push_back(sum);
-    }
-}
-
-SignalView BurstDemodulator::NarrowAround(const BurstCandidate& candidate)
-{
-    // From the preamble to the longest frame's end, where input exists.
-    const int64_t lastCentre = InputCount - 1 - Half;
-    const int64_t from = std::max(static_cast<int64_t>(candidate.T0 - (PatternLevels + 4) * T),
-                                  InputBase + Half);
-    const int64_t to = std::min(static_cast<int64_t>(candidate.T0 + (BurstDecoder::MaxLevels + 4) * T),
-                                lastCentre);
-    Narrow.clear();
-    NarrowFirst = from;
-    for (int64_t centre = from; centre <= to; ++centre) {
-        const float* x = Input.data() + (centre - Half - InputBase);
-        float sum = 0;
-        for (size_t j = 0; j < NarrowTaps.size(); ++j)
-            sum += NarrowTaps[j] * x[j];
-        Narrow.push_back(sum);
-    }
-    return {Narrow.data(), NarrowFirst, static_cast<int64_t>(Narrow.size())};
-}
-
-double BurstDemodulator::LastReadable() const
-{
-    // Reads interpolate towards the next sample.
-    return static_cast<double>(FilteredBase + static_cast<int64_t>(Wide.size()) - 2);
-}
-
-float BurstDemodulator::Filtered(const std::vector<float>& signal, double t) const
-{
-    const double position = t - static_cast<double>(FilteredBase);
-    const auto i = static_cast<int64_t>(position);
-    const double f = position - static_cast<double>(i);
-    const float a = signal[static_cast<size_t>(i)];
-    const float b = signal[static_cast<size_t>(i + 1)];
-    return static_cast<float>(a + f * (b - a));
-}
-
-void BurstDemodulator::Search()
-{
-    const auto& patterns = SearchPatterns();
-    const double last = LastReadable();
-    // Bit k's five phases, once the last of them can be read.
-    while ((static_cast<double>(NextBit) + 0.8) * T <= last) {
-        const auto slot = static_cast<size_t>(NextBit % 32);
-        for (int p = 0; p < 5; ++p) {
-            const float s = Filtered(Wide, (static_cast<double>(NextBit) + p / 5.0) * T);
-            Streams[slot][static_cast<size_t>(p)] = s;
-            Streams[slot + 32][static_cast<size_t>(p)] = s;
-        }
-        BitBest& best = Bests[static_cast<size_t>(NextBit % 16)];
-        best = BitBest{};
-        const std::array<float, 8>& newest = Streams[slot + 32];
-        const std::array<float, 8>& oldest = Streams[slot + 32 - 20];  // leaves the window
-        if (NextBit % 256 == 0) {
-            WindowSum = {};
-            WindowSquares = {};
-            for (size_t i = 0; i < 20; ++i) {
-                for (size_t lane = 0; lane < 8; ++lane) {
-                    const double v = Streams[slot + 32 - 19 + i][lane];
-                    WindowSum[lane] += v;
-                    WindowSquares[lane] += v * v;
-                }
-            }
-        } else {
-            for (size_t lane = 0; lane < 8; ++lane) {
-                const double in = newest[lane];
-                const double out = NextBit >= 20 ? oldest[lane] : 0.0f;
-                WindowSum[lane] += in - out;
-                WindowSquares[lane] += in * in - out * out;
-            }
-        }
-        if (NextBit >= 19) {
-            // Pearson correlation of each phase's last 20 values with each
-            // (zero-mean) pattern, the phases side by side in the lanes.
-            std::array<float, 8> dotA{}, dotB{};
-            for (size_t i = 0; i < 20; ++i) {
-                const std::array<float, 8>& values = Streams[slot + 32 - 19 + i];
-                const float a = patterns[0][i];
-                const float b = patterns[1][i];
-                for (size_t lane = 0; lane < 8; ++lane) {
-                    dotA[lane] += values[lane] * a;
-                    dotB[lane] += values[lane] * b;
-                }
-            }
-            for (int p = 0; p < 5; ++p) {
-                const auto lane = static_cast<size_t>(p);
-                const double variance =
-                    WindowSquares[lane] - WindowSum[lane] * WindowSum[lane] / 20;
-                const float inverseSpread = static_cast<float>(1.0 / std::sqrt(std::max(variance, 1e-12)));
-                const std::array<float, 2> rho = {dotA[lane] * inverseSpread, dotB[lane] * inverseSpread};
-                best.Phases[lane].Rho = rho;
-                for (int v = 0; v < 2; ++v) {
-                    const float r = rho[static_cast<size_t>(v)];
-                    if (std::abs(r) > best.Magnitude) {
-                        best.Magnitude = std::abs(r);
-                        best.Phase = p;
-                        best.Variant = v;
-                        best.Sign = r > 0 ? 1 : -1;
-                    }
-                }
-            }
-        }
-        ConsiderCandidate(NextBit - Neighbourhood);
-        ++NextBit;
-    }
-}
-
-void BurstDemodulator::ConsiderCandidate(int64_t k)
-{
-    if (k < 19 + Neighbourhood)
+    // Every sample whose window of input is complete, for both filters
+    // alike, so that their searches keep step.
+    const int64_t first = FilteredEnd();
+    const int64_t last = InputBase + static_cast<int64_t>(Input.size()) - 1 - Half;
+    if (last < first)
         return;
-    const BitBest& best = Bests[static_cast<size_t>(k % 16)];
-    if (best.Magnitude <= Threshold)
-        return;
-    for (int64_t j = k - Neighbourhood; j <= k + Neighbourhood; ++j) {
-        const float other = Bests[static_cast<size_t>(j % 16)].Magnitude;
-        if (j < k ? other >= best.Magnitude : other > best.Magnitude)
-            return;
-    }
-    // A parabola through the neighbouring phases places the bit centres.
-    auto rhoAt = [&](int64_t bit, int phase) {
-        if (phase < 0) {
-            phase += 5;
-            --bit;
-        } else if (phase > 4) {
-            phase -= 5;
-            ++bit;
+    const auto count = static_cast<size_t>(last - first + 1);
+    for (size_t which = 0; which < Paths.size(); ++which) {
+        Path& path = Paths[which];
+        const size_t done = path.Filtered.size();
+        path.Filtered.resize(done + count);
+        Convolve(Input.data() + (first - path.Half - InputBase), path.Taps.data(), path.Taps.size(),
+                 path.Filtered.data() + done, count);
+        NewlyFound.clear();
+        path.Search.Add(path.View(FilteredBase), NewlyFound);
+        for (const BurstCandidate& candidate : NewlyFound) {
+            const auto at = std::upper_bound(Pending.begin(), Pending.end(), candidate.T0,
+                                             [](double t, const Found& f) { return t < f.Candidate.T0; });
+            Pending.insert(at, Found{candidate, which});
         }
-        return static_cast<float>(best.Sign) * Bests[static_cast<size_t>(bit % 16)]
-                               .Phases[static_cast<size_t>(phase)]
-                               .Rho[static_cast<size_t>(best.Variant)];
-    };
-    const float before = rhoAt(k, best.Phase - 1);
-    const float at = rhoAt(k, best.Phase);
-    const float after = rhoAt(k, best.Phase + 1);
-    const float curvature = before - 2 * at + after;
-    const double offset = curvature < 0 ? std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5) : 0.0;
-    BurstCandidate candidate;
-    // The window's last level, the flag's closing 0, sits at bit k; the
-    // first data bit follows it.
-    candidate.T0 = (static_cast<double>(k) + (best.Phase + offset) / 5.0 + 1) * T;
-    candidate.Variant = best.Variant;
-    candidate.Sign = best.Sign;
-    candidate.Rho = best.Magnitude;
-    Pending.push_back(candidate);
+    }
+    // The next sample's window starts here.
+    const int64_t keep = last + 1 - Half;
+    Input.erase(Input.begin(), Input.begin() + (keep - InputBase));
+    InputBase = keep;
 }
 
 void BurstDemodulator::DecodeReady(bool flushing)
 {
-    const double available = LastReadable();
+    // Reads interpolate towards the next sample.
+    const auto available = static_cast<double>(FilteredEnd() - 2);
     while (!Pending.empty()) {
-        const BurstCandidate candidate = Pending.front();
-        if (!flushing && candidate.T0 + (BurstDecoder::MaxLevels + 2) * T > available)
+        // Both searches find most bursts: a candidate of the other search
+        // within a few bits is the same preamble, decoded as one.
+        std::array<Found, 2> group{Pending.front()};
+        size_t members = 1;
+        if (Pending.size() > 1 && Pending[1].Path != group[0].Path &&
+            Pending[1].Candidate.T0 - group[0].Candidate.T0 <= BurstSearch::Neighbourhood * T)
+            group[members++] = Pending[1];
+        if (!flushing && group[members - 1].Candidate.T0 + (BurstDecoder::MaxLevels + 2) * T > available)
             break;
-        Pending.pop_front();
-        Decode(candidate);
+        Pending.erase(Pending.begin(), Pending.begin() + static_cast<std::ptrdiff_t>(members));
+        // The clearer preamble first.
+        if (members == 2 && group[1].Candidate.Rho > group[0].Candidate.Rho)
+            std::swap(group[0], group[1]);
+        Decode(std::span(group.data(), members));
     }
 }
 
-void BurstDemodulator::Decode(const BurstCandidate& candidate)
+void BurstDemodulator::Decode(std::span<const Found> group)
 {
-    if (candidate.T0 < BusyUntil)
-        return;  // inside a frame already decoded
+    // A preamble overlapping a frame already decoded is no preamble: the
+    // next transmission starts after that frame's closing flag.
+    for (const Found& found : group)
+        if (found.Candidate.T0 - (PatternLevels - 1) * T <= BusyUntil)
+            return;
     Sink.PreSync(Channel);
-    const SignalView wide{Wide.data(), FilteredBase, static_cast<int64_t>(Wide.size())};
     const BurstDecoder decoder(T);
-    const BurstResult result =
-        decoder.Decode(wide, [&] { return NarrowAround(candidate); }, candidate, Repair);
-    FcsEvaluations += result.FcsEvaluations;
+    BurstResult result;
+    const BurstCandidate* decoded = nullptr;
+    for (const Found& found : group) {
+        // First on the signal whose search found it.
+        const Path& own = Paths[found.Path];
+        const Path& other = Paths[1 - found.Path];
+        const BurstResult attempt =
+            decoder.Decode(own.View(FilteredBase), other.View(FilteredBase), found.Candidate, Repair);
+        FcsEvaluations += attempt.FcsEvaluations;
+        result.FrameChecked = result.FrameChecked || attempt.FrameChecked;
+        if (attempt.Valid) {
+            const bool checked = result.FrameChecked;
+            result = attempt;
+            result.FrameChecked = checked;
+            decoded = &found.Candidate;
+            break;
+        }
+    }
     if (!result.FrameChecked)
         return;
-    if (result.Valid) {
-        // The same payload again within 50 ms, overlapping the first, is the
-        // same burst; an identical message in the next slot is a message of
-        // its own.
-        const double window = 0.05 * BitRate * T;
-        while (!Recent.empty() && Recent.front().Start < candidate.T0 - window)
-            Recent.pop_front();
-        for (const DecodedBurst& earlier : Recent)
-            if (earlier.Frame == result.Frame && candidate.T0 < earlier.End)
-                return;
-        Recent.push_back({candidate.T0, result.EndTime, result.Frame});
-        BusyUntil = result.EndTime;
-        Sink.Sync(Channel);
-        Sink.Frame({result.Frame, Channel, static_cast<int64_t>(result.EndTime)});
-    } else {
+    if (decoded == nullptr) {
         Sink.Sync(Channel);
         Sink.FrameError(Channel);
+        return;
     }
+    // The same payload again within 50 ms, overlapping the first, is the
+    // same burst; an identical message in the next slot is a message of its
+    // own.
+    const double window = 0.05 * BitRate * T;
+    while (!Recent.empty() && Recent.front().Start < decoded->T0 - window)
+        Recent.pop_front();
+    for (const DecodedBurst& earlier : Recent)
+        if (earlier.Frame == result.Frame && decoded->T0 < earlier.End)
+            return;
+    Recent.push_back({decoded->T0, result.EndTime, result.Frame});
+    BusyUntil = result.EndTime;
+    Sink.Sync(Channel);
+    // On the 8-bit scale, whose full scale is 128 steps from the midline.
+    ReceivedFrame frame{result.Frame, Channel, static_cast<int64_t>(result.EndTime)};
+    if (result.Amplitude > 0) {
+        frame.LevelDb = 20 * std::log10(result.Amplitude / 128);
+        if (result.NoiseRms > 0)
+            frame.SnrDb = 20 * std::log10(result.Amplitude / result.NoiseRms);
+    }
+    Sink.Frame(frame);
 }
 
 void BurstDemodulator::Finish()
@@ -339,17 +292,19 @@ void BurstDemodulator::Finish()
 void BurstDemodulator::Trim()
 {
     // Keep what the oldest waiting burst needs, and the preamble of a burst
-    // not yet found: 64 bits back from the search, at least.
-    double keepFrom = (static_cast<double>(NextBit) - 64) * T;
+    // not yet found.
+    int64_t searched = Paths[0].Search.NextBit();
+    for (const Path& path : Paths)
+        searched = std::min(searched, path.Search.NextBit());
+    double keepFrom = (static_cast<double>(searched) - 30) * T;
     if (!Pending.empty())
-        keepFrom = std::min(keepFrom, Pending.front().T0 - (PatternLevels + 4) * T);
+        keepFrom = std::min(keepFrom, Pending.front().Candidate.T0 - (PatternLevels + 4) * T);
     // Dropped in large steps, so that the copying costs little.
     const int64_t drop = static_cast<int64_t>(keepFrom) - FilteredBase - 4;
     if (drop < 65536)
         return;
-    Input.erase(Input.begin(), Input.begin() + drop);
-    Wide.erase(Wide.begin(), Wide.begin() + drop);
-    InputBase += drop;
+    for (Path& path : Paths)
+        path.Filtered.erase(path.Filtered.begin(), path.Filtered.begin() + drop);
     FilteredBase += drop;
 }
 

@@ -1,12 +1,13 @@
 // The burst demodulator: a soft-decision AIS receiver for weak and bent
-// signals. It filters the discriminator audio with Gaussian low-passes,
-// searches five timing phases for the training sequence and start flag by
-// correlation, and hands each burst found to the BurstDecoder. It takes the
-// same blocks as the other receivers and keeps the look-back and look-ahead a
+// signals. It filters the discriminator audio with two Gaussian low-passes
+// (BT 0.5 and BT 0.35), searches both for the training sequence and start
+// flag, and hands each burst found to the BurstDecoder. It takes the same
+// blocks as the other receivers and keeps the look-back and look-ahead a
 // frame needs, so that bursts straddling blocks are received whole.
 #pragma once
 
 #include "BurstDecoder.h"
+#include "BurstSearch.h"
 #include "ChannelDemodulator.h"
 #include "FrameSink.h"
 
@@ -41,64 +42,56 @@ public:
     int64_t FcsEvaluations = 0;
 
 private:
-    struct PhasePoint {
-        std::array<float, 2> Rho{};  // per training ending, signed
+    // One of the two low-passes: its taps, its output from sample
+    // FilteredBase on (the filter's delay taken out) and the search on it.
+    struct Path {
+        std::vector<float> Taps;
+        int Half = 0;
+        double NoisePower = 0;      // the taps' squares
+        double NoiseNeighbour = 0;  // and neighbours' products, summed
+        std::vector<float> Filtered;
+        BurstSearch Search;
+        SignalView View(int64_t first) const;
     };
-    struct BitBest {
-        float Magnitude = 0;
-        int Phase = 0;
-        int Variant = 0;
-        int Sign = 1;
-        std::array<PhasePoint, 5> Phases{};
+    struct Found {
+        BurstCandidate Candidate;
+        size_t Path = 0;  // whose search found it
     };
 
+    template <typename Sample>
+    void TakeInput(std::span<const Sample> samples);
     void FilterNewSamples();
-    SignalView NarrowAround(const BurstCandidate& candidate);
-    void Search();
-    void ConsiderCandidate(int64_t k);
     void DecodeReady(bool flushing);
-    void Decode(const BurstCandidate& candidate);
+    void Decode(std::span<const Found> group);
     void Trim();
-    float Filtered(const std::vector<float>& signal, double t) const;
-    double LastReadable() const;
+    int64_t FilteredEnd() const;
 
     FrameSink& Sink;
     RadioChannel Channel;
 
     bool Running = false;
-    double T = 0;           // samples per bit
-    float DcAlpha = 0;
+    double T = 0;  // samples per bit
+    // The DC level taken off the input: the mean of the stream with a time
+    // constant of 2 s, far longer than a burst, so that it stays put
+    // while a transmitter's frequency error shifts the level of its burst
+    // (the per-burst channel fit measures that). It changes once every
+    // DcChunk samples.
+    static constexpr int DcChunk = 64;
+    double DcWeight = 0;
     float Dc = 127.5f;
-    std::vector<float> WideTaps;    // Gaussian, BT 0.5
-    std::vector<float> NarrowTaps;  // Gaussian, BT 0.35
-    int Half = 0;                   // the longer filter's half length
+    double DcSum = 0;
+    int DcFill = 0;
 
-    // Histories: the DC-free input (Input[i] is sample InputBase + i) and the
-    // BT 0.5 signal (Wide[i] is sample FilteredBase + i, the filter's delay
-    // taken out). The BT 0.35 signal is made only around a burst that the
-    // wide one did not decode.
+    // The DC-free input from InputBase on, as far as the filters still need
+    // it, and the two filtered signals.
     int64_t InputBase = 0;
-    int64_t FilteredBase = 0;
-    int64_t InputCount = 0;
     std::vector<float> Input;
-    std::vector<float> Wide;
-    std::vector<float> Narrow;
-    int64_t NarrowFirst = 0;
+    int Half = 0;  // the longer filter's half length
+    int64_t FilteredBase = 0;
+    std::array<Path, 2> Paths;  // BT 0.5, BT 0.35
+    std::vector<BurstCandidate> NewlyFound;
 
-    // The search: bit k of phase p lies at (k + p / 5) bits.
-    int64_t NextBit = 0;
-    // The phases' recent values by bit, eight lanes (five used) so that all
-    // phases are correlated at once; each bit written twice (at i and i + 32)
-    // so that the last 20 always lie side by side.
-    std::array<std::array<float, 8>, 64> Streams{};
-    // Each phase's sum and sum of squares over its last 20 values, kept
-    // running (and summed afresh now and then, so that rounding cannot
-    // gather).
-    std::array<double, 8> WindowSum{};
-    std::array<double, 8> WindowSquares{};
-    std::array<BitBest, 16> Bests{};
-
-    std::deque<BurstCandidate> Pending;
+    std::deque<Found> Pending;  // in time order
     double BusyUntil = -1;
     struct DecodedBurst {
         double Start;

@@ -1,4 +1,5 @@
-// The burst demodulator fed arbitrary samples in arbitrary block sizes.
+// The burst demodulator fed arbitrary samples in arbitrary block sizes, 8- or
+// 16-bit, one receiver or two.
 #include "ChainRig.h"
 
 #include <cstdlib>
@@ -13,11 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ReceiveChain& chain = rig.chain;
     const ReceiveCounters& counters = rig.counters;
     chain.BurstRepair = (data[2] & 1) != 0;
-    chain.Start(Rates[data[0] % 8], Demodulator::Burst);
+    const AudioFormat format{Rates[data[0] % 8], (data[2] & 4) != 0 ? 2 : 1, (data[2] & 2) != 0 ? 16 : 8};
+    chain.Start(format, Demodulator::Burst);
     const size_t blockSize = 1 + static_cast<size_t>(data[1]) * 64;
     data += 3;
     size -= 3;
-    rig.Decode(std::span(data, size), blockSize);
+    const size_t whole = size - size % static_cast<size_t>(format.FrameBytes());
+    rig.Decode(std::span(data, whole), blockSize);
     if (counters.ValidCount + counters.ErrorCount != counters.SyncCount ||
         counters.SyncCount > counters.PreSyncCount)
         std::abort();

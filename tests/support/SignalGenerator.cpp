@@ -98,11 +98,11 @@ void SignalGenerator::AddTransmission(std::span<const uint8_t> octets,
 {
     const std::vector<uint8_t> bits = TransmissionBits(octets, options);
     const auto dataStart = static_cast<size_t>(options.rampBits + options.trainingBits + 8);
-    AddBits(bits, options.startsLow, dataStart, options.dataOffset);
+    AddBits(bits, options.startsLow, dataStart, options.dataOffset, options.carrierOffset);
 }
 
 void SignalGenerator::AddBits(std::span<const uint8_t> bits, bool startsLow, size_t offsetFrom,
-                              double offset)
+                              double offset, double carrierOffset)
 {
     // NRZI: a 0 is a change of level, a 1 keeps it.
     const double period = 1.0 / Options.bitRate;
@@ -111,7 +111,7 @@ void SignalGenerator::AddBits(std::span<const uint8_t> bits, bool startsLow, siz
         if (bits[k] == 0)
             level = -level;
         StepTo(Cursor + static_cast<double>(k) * period,
-               level + (offsetFrom > 0 && k >= offsetFrom ? offset : 0.0));
+               level + carrierOffset + (offsetFrom > 0 && k >= offsetFrom ? offset : 0.0));
     }
     Cursor += static_cast<double>(bits.size()) * period;
     StepTo(Cursor, 0);
@@ -145,11 +145,15 @@ void SignalGenerator::RenderEach(const std::function<void(size_t, double)>& stor
     const double rate = Options.sampleRate;
     const size_t count = SampleCount();
     // A Gaussian filter on the frequency levels: each step of the level is
-    // smeared into a normal CDF of width sigma (GMSK with the given BT).
-    const double sigma =
-        Options.gmsk ? std::sqrt(std::log(2.0)) / (2.0 * std::numbers::pi * Options.bt * Options.bitRate) : 0.0;
+    // smeared into a normal CDF of width sigma (GMSK with the given BT, and
+    // the receiver's own Gaussian low-pass: their widths add in squares).
+    auto width = [&](double bt) { return std::sqrt(std::log(2.0)) / (2.0 * std::numbers::pi * bt * Options.bitRate); };
+    const double transmitter = Options.gmsk ? width(Options.bt) : 0.0;
+    const double receiver = Options.receiverBt > 0 ? width(Options.receiverBt) : 0.0;
+    const double sigma = receiver > 0 ? std::hypot(transmitter, receiver) : transmitter;
     std::mt19937 random(Options.seed);
     std::normal_distribution<double> noise(0.0, 1.0);
+    double previousWhite = 0;
     const double sign = Options.invert ? -1.0 : 1.0;
     // Square levels: a step that falls on a sample's time, give or take the
     // rounding of the times, is taken as done, so that bit boundaries at
@@ -175,6 +179,11 @@ void SignalGenerator::RenderEach(const std::function<void(size_t, double)>& stor
         double value = 127.5 + Options.dcOffset + sign * Options.amplitude * bent;
         if (Options.noiseRms > 0)
             value += Options.noiseRms * noise(random);
+        if (Options.risingNoiseRms > 0) {
+            const double white = noise(random);
+            value += Options.risingNoiseRms * (white - previousWhite) / std::sqrt(2.0);
+            previousWhite = white;
+        }
         store(n, value);
     }
 }

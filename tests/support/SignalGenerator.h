@@ -36,6 +36,7 @@ struct TransmissionOptions {
     int trailerBits = 8;         // 0 bits after the closing flag (transitions)
     bool startsLow = false;      // NRZI from the low level: every level the other way
     double dataOffset = 0;       // added to the levels after the start flag (a DC step)
+    double carrierOffset = 0;    // added to every level of it: the transmitter's frequency error
 };
 
 // The on-air bit sequence, before NRZI, of one transmission of the octets:
@@ -49,11 +50,15 @@ struct RenderOptions {
     double bitRate = 9600;
     bool gmsk = true;      // Gaussian-shaped levels; false gives square levels
     double bt = 0.4;
+    double receiverBt = 0;   // a Gaussian audio low-pass in the receiver, 3 dB at this * bitRate (0: none)
     double amplitude = 100;  // sample units from the midline at full deviation
     double dcOffset = 0;     // added to the midline of 127.5
     double negativeGain = 1; // the gain below the midline, relative to above it
     bool invert = false;     // discriminator polarity
     double noiseRms = 0;     // Gaussian noise, sample units
+    // Gaussian noise rising with frequency, as a discriminator gives it (the
+    // difference of successive white samples), of this rms in sample units.
+    double risingNoiseRms = 0;
     uint32_t seed = 1;
 };
 
@@ -67,9 +72,10 @@ public:
     // One transmission of the octets (their FCS is added here).
     void AddTransmission(std::span<const uint8_t> octets, const TransmissionOptions& options = {});
     // Raw on-air bits, NRZI-encoded here from the high level (or the low
-    // one), then carrier off.
+    // one), then carrier off; offset is added to the levels from bit
+    // offsetFrom on, carrierOffset to all of them.
     void AddBits(std::span<const uint8_t> bits, bool startsLow = false, size_t offsetFrom = 0,
-                 double offset = 0);
+                 double offset = 0, double carrierOffset = 0);
 
     double Duration() const { return Cursor; }
     std::vector<uint8_t> Render() const;
