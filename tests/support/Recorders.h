@@ -48,6 +48,11 @@ public:
 class RecordingSink : public SentenceSink {
 public:
     void Deliver(std::string_view block) override { Blocks.emplace_back(block); }
+    void DeliverMessage(std::string_view block, std::span<const int32_t>, const MessageOrigin& origin) override
+    {
+        Origins.push_back(origin);
+        Deliver(block);
+    }
     std::string All() const
     {
         std::string all;
@@ -56,6 +61,7 @@ public:
         return all;
     }
     std::vector<std::string> Blocks;
+    std::vector<MessageOrigin> Origins;  // of the blocks that came with their message
 };
 
 }  // namespace kelvane::test

@@ -125,6 +125,9 @@ TEST(ReceiveChain, BothPathsDecodeAndShowTheLevel)
         EXPECT_EQ(c.counters.PreSyncCount, useLibrary ? 0 : 1);
         ASSERT_FALSE(c.view.Levels.empty());
         EXPECT_EQ(c.view.Levels.back(), 228);
+        // The frame's peak, 100 steps from the midline: 20 log10(100.5 / 128).
+        ASSERT_EQ(c.sink.Origins.size(), 1u);
+        EXPECT_NEAR(c.sink.Origins[0].LevelDb, -2.1, 0.1);
     }
 }
 
