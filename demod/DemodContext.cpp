@@ -14,10 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace brinecore {
 
 namespace {
@@ -43,27 +39,10 @@ constexpr int32_t MidlineDistanceIndex(int32_t sample)
     return sample ^ (0x7F + (sample >> 7));
 }
 
-// a when choice is 1, b when it is 0, chosen without a branch. On x86 the
-// choice stays in the vector registers that hold the doubles, so the time
-// since the last crossing, carried from sample to sample, is held up only by
-// its addition.
-inline double Select(int32_t choice, double a, double b)
-{
-#if defined(__SSE2__)
-    const __m128d mask = _mm_castsi128_pd(_mm_set1_epi64x(-static_cast<int64_t>(choice)));
-    return _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(mask, _mm_set_sd(a)), _mm_andnot_pd(mask, _mm_set_sd(b))));
-#else
-    const uint64_t mask = 0 - static_cast<uint64_t>(choice);
-    return std::bit_cast<double>((std::bit_cast<uint64_t>(a) & mask) |
-                                 (std::bit_cast<uint64_t>(b) & ~mask));
-#endif
-}
-
 // For a crossing between samples at midline distances a and b, the part of
 // the sample interval that lies after the crossing: 1 - f, where f = a / (a +
 // b) is |prev - 127.5| divided by |prev - s|. A table of the very same
-// operations keeps a division off the path that noise takes at almost every
-// other sample.
+// operations keeps a division off the path of every crossing.
 struct CrossingFractions {
     std::array<std::array<double, 128>, 128> After{};
     constexpr CrossingFractions()
@@ -77,6 +56,22 @@ struct CrossingFractions {
     }
 };
 constexpr CrossingFractions Fractions;
+
+// Bit 7 of each of 64 samples, the first sample's in bit 0: which side of
+// the midline each lies on.
+uint64_t SideBits(const uint8_t* samples)
+{
+    uint64_t sides = 0;
+    for (int32_t group = 0; group < 8; ++group) {
+        uint64_t bytes = 0;
+        for (int32_t k = 0; k < 8; ++k)  // one load, in whatever byte order
+            bytes |= static_cast<uint64_t>(samples[group * 8 + k]) << (8 * k);
+        // The top bits of the eight bytes, gathered into the product's top byte.
+        const uint64_t tops = (bytes >> 7) & 0x0101010101010101U;
+        sides |= ((tops * 0x0102040810204080U) >> 56) << (8 * group);
+    }
+    return sides;
+}
 
 }  // namespace
 
@@ -175,55 +170,220 @@ void DemodContext::Initialise(const uint8_t* samples, int32_t sampleCount, int32
     SamplePeriod = 1.0 / sampleRate;
     // So that the first interval is measured from the stream's first sample.
     SinceCrossing = -SamplePeriod;
+
+    // A pair's sum lies within two samples of the distance between the
+    // crossings that begin and end it (a crossing's tail is less than a
+    // sample, the time carried into a block is placed to within one more),
+    // give or take the rounding of the accumulated time, which grows with
+    // the distance.
+    const double low = PreSyncLow / SamplePeriod;
+    const double high = PreSyncHigh / SamplePeriod;
+    const double slack = 2.0 + 1e-5 * high;
+    PairSpanMin = static_cast<int64_t>(std::ceil(std::clamp(low - slack, -1e18, 1e18)));
+    PairSpanMax = static_cast<int64_t>(std::floor(std::clamp(high + slack, -1e18, 1e18)));
+    // Two gaps shorter than this sum to less than PairSpanMin. Words of
+    // samples are 64 long, so a longer gap than that is looked at anyway.
+    QuietGap = static_cast<int32_t>(std::clamp<int64_t>((PairSpanMin + 1) / 2, 1, 64));
+    GapShiftCount = 0;
+    for (int32_t have = 1; have < QuietGap - 1;) {
+        const int32_t step = std::min(have, QuietGap - 1 - have);
+        GapShifts[static_cast<size_t>(GapShiftCount++)] = static_cast<uint8_t>(step);
+        have += step;
+    }
 }
 
 void DemodContext::Scan(const uint8_t* samples, int32_t sampleCount)
 {
-    // Two passes over chunks of samples. The first finds the crossings and
-    // measures their intervals without a branch that depends on the signal
-    // (receiver noise crosses the midline at random, every other sample, and
-    // a mispredicted branch there would cost more than all the arithmetic).
-    // The second runs the state machine over the crossings found. The
-    // arithmetic is that of one sample at a time: the time since the last
-    // crossing grows by one sample period per sample and restarts from the
-    // tail at a crossing.
-    constexpr int32_t Chunk = 256;
-    std::array<double, Chunk> intervals;
-    std::array<int32_t, Chunk> positions;  // sample index * 2 + level before the crossing
-    const double samplePeriod = SamplePeriod;
-    double sinceCrossing = SinceCrossing;
-    int32_t prev = PrevSample;
-    int32_t prevDistance = MidlineDistanceIndex(prev);
-    for (int32_t start = 0; start < sampleCount; start += Chunk) {
-        const int32_t end = std::min(sampleCount, start + Chunk);
-        int32_t found = 0;
-        for (int32_t i = start; i < end; ++i) {
-            const int32_t s = samples[i];
-            const int32_t distance = MidlineDistanceIndex(s);
-            sinceCrossing += samplePeriod;
-            // Bit 7 is the side of the midline: a crossing when it differs.
-            const int32_t crossing = ((s ^ prev) >> 7) & 1;
-            const double tail = Fractions.After[static_cast<size_t>(prevDistance)]
-                                               [static_cast<size_t>(distance)] *
-                                samplePeriod;
-            intervals[static_cast<size_t>(found)] = sinceCrossing - tail;
-            positions[static_cast<size_t>(found)] = i * 2 + (prev >> 7);
-            found += crossing;
-            sinceCrossing = Select(crossing, tail, sinceCrossing);
-            prev = s;
-            prevDistance = distance;
-        }
-        for (int32_t k = 0; k < found; ++k) {
-            const auto at = static_cast<size_t>(k);
-            Level = positions[at] & 1;  // the level of the run that just ended
-            if (TraceOn)
-                SampleCounter = static_cast<int32_t>(
-                    CounterBase + static_cast<uint32_t>(positions[at] >> 1) + 1U);
-            HandleInterval(intervals[at]);
+    // The time since the last crossing grows by one sample period per sample
+    // and restarts from the crossing's tail, one addition at a time, so that
+    // every interval is the same double whatever the blocks: Base holds it
+    // as it stood at BasePos, and Advance brings it up to a later sample.
+    Samples = samples;
+    BlockLength = sampleCount;
+    BlockPrev = PrevSample;
+    Base = SinceCrossing;
+    BasePos = -1;
+    int32_t through = -1;
+    for (;;) {
+        if (through < 0 && SkipsCrossings()) {
+            through = SkipCrossings();
+            if (through == BlockLength)
+                break;
+        } else {
+            if (FollowCrossings(through))
+                break;
+            through = -1;
         }
     }
-    SinceCrossing = sinceCrossing;
-    PrevSample = prev;
+    SinceCrossing = Advance(Base, sampleCount - 1 - BasePos);
+    PrevSample = samples[sampleCount - 1];
+    Samples = nullptr;
+}
+
+bool DemodContext::SkipsCrossings() const
+{
+    return State == Hunting && GoodPairs == 0 && !PairOpen;
+}
+
+// Receiver noise crosses the midline at about every other sample, and until
+// a pair of runs matches the training sequence, each crossing only opens or
+// closes a pair that fails. Those crossings are counted, not measured; a
+// crossing's level and a closed pair's first interval are not read again.
+// Only a pair whose crossings lie far enough apart to match is measured: it
+// is handed to FollowCrossings from its first crossing. Returns the position
+// of that pair's last crossing, or BlockLength when the block ends first.
+int32_t DemodContext::SkipCrossings()
+{
+    const double entryBase = Base;
+    const int32_t entryPos = BasePos;
+    // Where a crossing would lie, to within a sample, for its time since to
+    // be entryBase at entryPos.
+    const double behind = std::min(entryBase / SamplePeriod, 1e17);
+    int64_t pairStart = static_cast<int64_t>(std::floor(entryPos - behind));
+    int64_t last = pairStart;  // the latest crossing
+    bool open = false;
+    bool closed = false;  // pairStart is a crossing of this block, not the entry
+    const int32_t firstWord = (entryPos + 1) >> 6;
+    const int32_t words = (BlockLength >> 6) + ((BlockLength & 63) != 0 ? 1 : 0);
+    for (int32_t word = firstWord; word < words; ++word) {
+        uint64_t crossings = Crossings(word);
+        if (word == firstWord)
+            crossings &= ~uint64_t{0} << ((entryPos + 1) & 63);
+        if (crossings == 0)
+            continue;
+        const int64_t at = int64_t{word} * 64;
+        const int lowest = std::countr_zero(crossings);
+        const int highest = 63 - std::countl_zero(crossings);
+        const uint64_t between =
+            ~crossings & ((uint64_t{1} << highest) - 1) & ~(crossings ^ (crossings - 1));
+        if (at + lowest - last < QuietGap && (!open || at + lowest - pairStart < PairSpanMin) &&
+            !HasLongGap(between)) {
+            // No gap here is long enough for a pair to match: count them.
+            const int count = std::popcount(crossings);
+            const uint64_t rest = crossings ^ (uint64_t{1} << highest);
+            const int64_t beforeLast = rest != 0 ? at + 63 - std::countl_zero(rest) : last;
+            closed = closed || open || count > 1;
+            open = open != ((count & 1) != 0);
+            last = at + highest;
+            pairStart = open ? beforeLast : last;
+            continue;
+        }
+        while (crossings != 0) {
+            const int64_t crossing = at + std::countr_zero(crossings);
+            crossings &= crossings - 1;
+            if (!open) {
+                open = true;
+                last = crossing;
+                continue;
+            }
+            const int64_t span = crossing - pairStart;
+            if (span >= PairSpanMin && span <= PairSpanMax) {
+                if (closed) {
+                    Base = Tail(static_cast<int32_t>(pairStart));
+                    BasePos = static_cast<int32_t>(pairStart);
+                    OffIntervals = 0;
+                }
+                return static_cast<int32_t>(crossing);
+            }
+            open = false;
+            closed = true;
+            last = pairStart = crossing;
+        }
+    }
+    if (open) {
+        const double startBase = closed ? Tail(static_cast<int32_t>(pairStart)) : entryBase;
+        const int64_t startPos = closed ? pairStart : entryPos;
+        FirstInterval = Advance(startBase, static_cast<int32_t>(last - startPos)) -
+                        Tail(static_cast<int32_t>(last));
+        PairOpen = true;
+    }
+    if (closed)
+        OffIntervals = 0;
+    if (open || closed) {
+        Base = Tail(static_cast<int32_t>(last));
+        BasePos = static_cast<int32_t>(last);
+    }
+    return BlockLength;
+}
+
+// Measures every crossing after BasePos and runs the state machine on it,
+// until the block ends (true) or, from the crossing at through on, noise may
+// be skipped again (false).
+bool DemodContext::FollowCrossings(int32_t through)
+{
+    const int32_t firstWord = (BasePos + 1) >> 6;
+    const int32_t words = (BlockLength >> 6) + ((BlockLength & 63) != 0 ? 1 : 0);
+    for (int32_t word = firstWord; word < words; ++word) {
+        uint64_t crossings = Crossings(word);
+        if (word == firstWord)
+            crossings &= ~uint64_t{0} << ((BasePos + 1) & 63);
+        while (crossings != 0) {
+            const int32_t crossing = word * 64 + std::countr_zero(crossings);
+            crossings &= crossings - 1;
+            const double tail = Tail(crossing);
+            const double interval = Advance(Base, crossing - BasePos) - tail;
+            Base = tail;
+            BasePos = crossing;
+            // The level of the run that just ended.
+            Level = (crossing == 0 ? BlockPrev : Samples[crossing - 1]) >> 7;
+            if (TraceOn)
+                SampleCounter =
+                    static_cast<int32_t>(CounterBase + static_cast<uint32_t>(crossing) + 1U);
+            HandleInterval(interval);
+            if (crossing >= through && SkipsCrossings())
+                return false;
+        }
+    }
+    return true;
+}
+
+// Bit i set: sample 64 * word + i of the block lies on the other side of the
+// midline from the sample before it. Bits past the block are clear.
+uint64_t DemodContext::Crossings(int32_t word) const
+{
+    const int32_t start = word * 64;
+    const int32_t count = std::min(64, BlockLength - start);
+    uint64_t sides = 0;
+    if (count == 64) {
+        sides = SideBits(Samples + start);
+    } else {
+        for (int32_t i = 0; i < count; ++i)
+            sides |= static_cast<uint64_t>(Samples[start + i] >> 7) << i;
+    }
+    const auto before = static_cast<uint64_t>((start == 0 ? BlockPrev : Samples[start - 1]) >> 7);
+    uint64_t crossings = sides ^ (sides << 1 | before);
+    if (count < 64)
+        crossings &= (uint64_t{1} << count) - 1;
+    return crossings;
+}
+
+// The part of the last sample period that lies after the crossing at that
+// sample of the block.
+double DemodContext::Tail(int32_t crossing) const
+{
+    const int32_t before = crossing == 0 ? BlockPrev : Samples[crossing - 1];
+    return Fractions.After[static_cast<size_t>(MidlineDistanceIndex(before))]
+                          [static_cast<size_t>(MidlineDistanceIndex(Samples[crossing]))] *
+           SamplePeriod;
+}
+
+double DemodContext::Advance(double sinceCrossing, int32_t samples) const
+{
+    const double step = SamplePeriod;
+    for (int32_t i = 0; i < samples; ++i)
+        sinceCrossing += step;
+    return sinceCrossing;
+}
+
+// gaps: the zero bits between two crossings of a word. True when QuietGap - 1
+// of them lie in a row, a gap of QuietGap samples.
+bool DemodContext::HasLongGap(uint64_t gaps) const
+{
+    if (QuietGap <= 1)
+        return true;
+    for (int32_t k = 0; k < GapShiftCount; ++k)
+        gaps &= gaps >> GapShifts[static_cast<size_t>(k)];
+    return gaps != 0;
 }
 
 void DemodContext::HandleInterval(double interval)

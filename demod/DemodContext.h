@@ -35,6 +35,13 @@ private:
     void Initialise(const uint8_t* samples, int32_t sampleCount, int32_t sampleRate,
                     int32_t baudRate);
     void Scan(const uint8_t* samples, int32_t sampleCount);
+    bool SkipsCrossings() const;
+    int32_t SkipCrossings();
+    bool FollowCrossings(int32_t through);
+    uint64_t Crossings(int32_t word) const;
+    double Tail(int32_t crossing) const;
+    double Advance(double sinceCrossing, int32_t samples) const;
+    bool HasLongGap(uint64_t gaps) const;
     void HandleInterval(double interval);
     void HuntInterval(double interval);
     void RunBitClock(double interval);
@@ -91,8 +98,24 @@ private:
     // False when the initialising call gave a sample or bit rate of 0 or
     // less: the stream then yields nothing instead of dividing by zero.
     bool RatesValid = false;
+    // Pairs of runs whose crossings lie this many samples apart, or more, or
+    // less, may match the training sequence; no others can.
+    int64_t PairSpanMin = 0;
+    int64_t PairSpanMax = 0;
+    // Between crossings closer than this, no pair can reach PairSpanMin.
+    int32_t QuietGap = 0;
+    // The shifts that find QuietGap - 1 zero bits in a row.
+    std::array<uint8_t, 6> GapShifts{};
+    int32_t GapShiftCount = 0;
 
     // Per call.
+    const uint8_t* Samples = nullptr;
+    int32_t BlockLength = 0;
+    int32_t BlockPrev = 0;  // the sample before the block's first
+    // The time since the last crossing as it stood after sample BasePos of
+    // the block (-1: before the block's first sample).
+    double Base = 0;
+    int32_t BasePos = -1;
     uint8_t* OutBuffer = nullptr;
     int32_t OutPos = 0;
     uint32_t CounterBase = 0;  // SampleCounter before this call's first sample

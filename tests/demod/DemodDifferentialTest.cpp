@@ -169,22 +169,38 @@ Bytes Noise(size_t count, double rms, double offset, uint32_t seed)
     return samples;
 }
 
-// Runs of random lengths around a target, at levels near and far from the
-// midline: pairs of runs that end either side of the training sequence's
-// limits, with every kind of crossing fraction.
-Bytes Runs(size_t count, double meanLength, uint32_t seed)
+// Bursts of pairs of runs that last about pairLength samples together,
+// each burst's pairs split alike at random, between stretches of noise and
+// now and then ending in a longer run, at levels near and far from the
+// midline: the pairs' sums fall either side of the training sequence's
+// limits, with every kind of crossing fraction, and long and short runs fall
+// anywhere in a word of samples.
+Bytes Runs(size_t count, double pairLength, uint32_t seed)
 {
     std::mt19937 random(seed);
-    std::normal_distribution<double> length(meanLength, meanLength * 0.15 + 0.5);
+    std::normal_distribution<double> jitter(0, pairLength * 0.03 + 0.3);
+    std::uniform_real_distribution<double> split(0.15, 0.85);
+    std::normal_distribution<double> noise(127.5, 3);
     Bytes samples;
     bool high = true;
-    while (samples.size() < count) {
-        const auto n = static_cast<size_t>(std::max(1L, std::lround(length(random))));
-        for (size_t i = 0; i < n; ++i) {
+    auto run = [&](double length) {
+        const long n = std::max(1L, std::lround(length + jitter(random)));
+        for (long i = 0; i < n; ++i) {
             const auto depth = static_cast<int>(random() % (random() % 4 == 0 ? 128 : 6));
             samples.push_back(static_cast<uint8_t>(high ? 128 + depth : 127 - depth));
         }
         high = !high;
+    };
+    while (samples.size() < count) {
+        const double first = pairLength * split(random);
+        for (auto pairs = 3 + random() % 10; pairs > 0; --pairs) {
+            run(first);
+            run(pairLength - first);
+        }
+        if (random() % 3 == 0)
+            run(pairLength * 1.4);
+        for (auto n = random() % 200; n > 0; --n)
+            samples.push_back(static_cast<uint8_t>(std::clamp(std::lround(noise(random)), 0L, 255L)));
     }
     samples.resize(count);
     return samples;
@@ -239,12 +255,14 @@ TEST_F(Differential, NoiseAroundTheMidline)
 
 TEST_F(Differential, RunsAtTheTrainingLimits)
 {
-    // Half a training pair at 48000 and 22050 samples per second, and a bit
-    // at 9600; the pairs' sums then fall on both sides of the limits.
+    // A training pair lasts four bits: 20 samples at 48000 samples per second.
     uint32_t seed = 40;
-    for (double length : {10.0, 4.6, 1.0, 9.5, 10.5}) {
-        SCOPED_TRACE(testing::Message() << "runs of about " << length);
-        Compare(Runs(300000, length, seed), AnyRates, seed, 30000, 0.05);
+    for (const auto& [pairLength, rate] : {std::pair{20.0, 48000}, {19.0, 48000}, {21.0, 48000},
+                                          {9.2, 22050}, {2.0, 9600}, {40.0, 96000},
+                                          {80.0, 192000}}) {
+        SCOPED_TRACE(testing::Message() << "pairs of about " << pairLength);
+        Compare(Runs(200000, pairLength, seed), {{rate}}, seed, 30000, 0.5);
+        Compare(Runs(100000, pairLength, seed + 100), AnyRates, seed, 30000, 0.2);
         ++seed;
     }
 }
