@@ -14,6 +14,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace brinecore {
 
 namespace {
@@ -64,13 +68,42 @@ uint64_t SideBits(const uint8_t* samples)
     uint64_t sides = 0;
     for (int32_t group = 0; group < 8; ++group) {
         uint64_t bytes = 0;
-        for (int32_t k = 0; k < 8; ++k)  // one load, in whatever byte order
-            bytes |= static_cast<uint64_t>(samples[group * 8 + k]) << (8 * k);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&bytes, samples + group * 8, 8);
+        } else {
+            for (int32_t k = 0; k < 8; ++k)
+                bytes |= static_cast<uint64_t>(samples[group * 8 + k]) << (8 * k);
+        }
         // The top bits of the eight bytes, gathered into the product's top byte.
         const uint64_t tops = (bytes >> 7) & 0x0101010101010101U;
         sides |= ((tops * 0x0102040810204080U) >> 56) << (8 * group);
     }
     return sides;
+}
+
+#if defined(__SSE2__)
+uint64_t SideBitsSse2(const uint8_t* samples)
+{
+    uint64_t sides = 0;
+    for (int32_t group = 0; group < 4; ++group) {
+        const __m128i bytes =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + group * 16));
+        sides |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(bytes)))
+                 << (16 * group);
+    }
+    return sides;
+}
+#endif
+
+// Whether an odd number of bits is set, without a population count
+// instruction, which the baseline x86-64 lacks.
+bool OddBits(uint64_t bits)
+{
+    bits ^= bits >> 32;
+    bits ^= bits >> 16;
+    bits ^= bits >> 8;
+    bits ^= bits >> 4;
+    return ((0x6996U >> (bits & 0xF)) & 1) != 0;
 }
 
 }  // namespace
@@ -109,8 +142,10 @@ int32_t DemodContext::AudioToBytes(const uint8_t* samples, int32_t sampleCount,
     int32_t result = 0;
     int32_t peak = 0;
     if (sampleCount > 0) {
-        for (int32_t i = 0; i < sampleCount; ++i)  // kept simple so that it vectorises
-            peak = std::max(peak, static_cast<int32_t>(samples[i]));
+        uint8_t highest = 0;
+        for (int32_t i = 0; i < sampleCount; ++i)  // kept simple, in bytes, so that it vectorises
+            highest = std::max(highest, samples[i]);
+        peak = highest;
         if (PrevSample < 0)
             PrevSample = samples[0];
         if (RatesValid) {
@@ -259,11 +294,10 @@ int32_t DemodContext::SkipCrossings()
         if (at + lowest - last < QuietGap && (!open || at + lowest - pairStart < PairSpanMin) &&
             !HasLongGap(between)) {
             // No gap here is long enough for a pair to match: count them.
-            const int count = std::popcount(crossings);
             const uint64_t rest = crossings ^ (uint64_t{1} << highest);
             const int64_t beforeLast = rest != 0 ? at + 63 - std::countl_zero(rest) : last;
-            closed = closed || open || count > 1;
-            open = open != ((count & 1) != 0);
+            closed = closed || open || rest != 0;
+            open = open != OddBits(crossings);
             last = at + highest;
             pairStart = open ? beforeLast : last;
             continue;
@@ -311,25 +345,42 @@ int32_t DemodContext::SkipCrossings()
 // be skipped again (false).
 bool DemodContext::FollowCrossings(int32_t through)
 {
+    std::array<double, 64> intervals;
+    std::array<double, 64> tails;
+    std::array<int32_t, 64> positions;
     const int32_t firstWord = (BasePos + 1) >> 6;
     const int32_t words = (BlockLength >> 6) + ((BlockLength & 63) != 0 ? 1 : 0);
     for (int32_t word = firstWord; word < words; ++word) {
         uint64_t crossings = Crossings(word);
         if (word == firstWord)
             crossings &= ~uint64_t{0} << ((BasePos + 1) & 63);
+        // The word's crossings are all measured first, so that their chains
+        // of additions need not wait for one another or for the state
+        // machine's branches on them.
+        size_t found = 0;
+        double base = Base;
+        int32_t basePos = BasePos;
         while (crossings != 0) {
             const int32_t crossing = word * 64 + std::countr_zero(crossings);
             crossings &= crossings - 1;
             const double tail = Tail(crossing);
-            const double interval = Advance(Base, crossing - BasePos) - tail;
-            Base = tail;
+            intervals[found] = Advance(base, crossing - basePos) - tail;
+            tails[found] = tail;
+            positions[found] = crossing;
+            base = tail;
+            basePos = crossing;
+            ++found;
+        }
+        for (size_t k = 0; k < found; ++k) {
+            const int32_t crossing = positions[k];
+            Base = tails[k];
             BasePos = crossing;
-            // The level of the run that just ended.
-            Level = (crossing == 0 ? BlockPrev : Samples[crossing - 1]) >> 7;
+            // The level of the run that just ended: the other side.
+            Level = (Samples[crossing] >> 7) ^ 1;
             if (TraceOn)
                 SampleCounter =
                     static_cast<int32_t>(CounterBase + static_cast<uint32_t>(crossing) + 1U);
-            HandleInterval(interval);
+            HandleInterval(intervals[k]);
             if (crossing >= through && SkipsCrossings())
                 return false;
         }
@@ -345,7 +396,11 @@ uint64_t DemodContext::Crossings(int32_t word) const
     const int32_t count = std::min(64, BlockLength - start);
     uint64_t sides = 0;
     if (count == 64) {
+#if defined(__SSE2__)
+        sides = VectorScan ? SideBitsSse2(Samples + start) : SideBits(Samples + start);
+#else
         sides = SideBits(Samples + start);
+#endif
     } else {
         for (int32_t i = 0; i < count; ++i)
             sides |= static_cast<uint64_t>(Samples[start + i] >> 7) << i;
@@ -370,8 +425,18 @@ double DemodContext::Tail(int32_t crossing) const
 double DemodContext::Advance(double sinceCrossing, int32_t samples) const
 {
     const double step = SamplePeriod;
-    for (int32_t i = 0; i < samples; ++i)
+    int32_t left = samples;
+    for (; left >= 4; left -= 4) {
         sinceCrossing += step;
+        sinceCrossing += step;
+        sinceCrossing += step;
+        sinceCrossing += step;
+    }
+    // The last few without a branch: adding 0 leaves the time as it is (it
+    // is never -0, which would turn into +0).
+    sinceCrossing += left > 0 ? step : 0.0;
+    sinceCrossing += left > 1 ? step : 0.0;
+    sinceCrossing += left > 2 ? step : 0.0;
     return sinceCrossing;
 }
 
@@ -461,13 +526,15 @@ void DemodContext::RunBitClock(double interval)
     // The clock is never re-centred: it accumulates measured intervals, so a
     // run of about L bit periods yields L bits and one run's timing error is
     // carried into the next instead of being lost.
-    BitPhase += interval;
+    // The phase is kept in a register over the calls for each bit.
+    double phase = BitPhase + interval;
+    const double period = Period;
     if (InvertLevels)
         Level = 1 - Level;
     if (State == InFrame)
         Level = 0;  // NRZI: the transition that began this run is a 0
-    while (BitPhase >= Period) {
-        BitPhase -= Period;
+    while (phase >= period) {
+        phase -= period;
         if (State == MatchingFlag) {
             MatchFlagBit();
         } else if (State == InFrame) {
@@ -476,10 +543,11 @@ void DemodContext::RunBitClock(double interval)
             // Back in Hunting: the rest of the run only counts the clock
             // down. Done in one step; the long run resets the phase before
             // it is read again.
-            BitPhase = std::fmod(BitPhase, Period);
+            phase = std::fmod(phase, period);
             break;
         }
     }
+    BitPhase = phase;
 }
 
 void DemodContext::MatchFlagBit()

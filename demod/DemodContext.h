@@ -29,6 +29,10 @@ public:
     int32_t ReInit(int32_t unused);
     static int32_t GetErrorMessage(char* buffer);
 
+    // Where the processor has them, vector instructions find the crossings;
+    // false uses the plain code that other processors run, as the tests do.
+    void UseVectorScan(bool use) { VectorScan = use; }
+
 private:
     enum RxState : int32_t { Hunting = 0, MatchingFlag = 1, InFrame = 2 };
 
@@ -64,6 +68,7 @@ private:
     void CloseTrace();
 
     const char* TraceFileName;
+    bool VectorScan = true;
 
     // Persistent demodulator state, zero at load.
     bool Initialised = false;

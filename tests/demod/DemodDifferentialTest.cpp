@@ -64,27 +64,33 @@ protected:
     }
     void ExpectSameTraceFiles(const std::string& where)
     {
-        const auto fast = FileText("diff-fast.txt");
         const auto reference = FileText("diff-reference.txt");
-        EXPECT_EQ(fast.has_value(), reference.has_value()) << where;
-        if (fast && reference) {
-            EXPECT_TRUE(*fast == *reference) << where << ": trace files differ, "
-                                             << fast->size() << " and " << reference->size()
-                                             << " bytes";
+        for (const char* name : FastNames) {
+            const auto fast = FileText(name);
+            EXPECT_EQ(fast.has_value(), reference.has_value()) << where << ", " << name;
+            if (fast && reference) {
+                EXPECT_TRUE(*fast == *reference) << where << ": trace files differ, " << name
+                                                 << " has " << fast->size() << " bytes, "
+                                                 << reference->size() << " expected";
+            }
         }
     }
 
-    // Feeds the samples to both demodulators in random blocks, with random
-    // tracing, ReInit between blocks and, at each (re)initialisation, rates
-    // drawn from those given. Later calls pass other rates, which must be
-    // ignored alike. Returns the number of frame blocks the calls gave.
+    // Feeds the samples to the demodulator, with its vector scan and without,
+    // and to the reference, in random blocks, with random tracing, ReInit
+    // between blocks and, at each (re)initialisation, rates drawn from those
+    // given. Later calls pass other rates, which must be ignored alike.
+    // Returns the number of frame blocks the calls gave.
     int Compare(const Bytes& samples, const std::vector<Rates>& rates, uint32_t seed,
                 size_t maxBlock = 20000, double traceChance = 0.1, double reInitChance = 0.01)
     {
         std::mt19937 random(seed);
         std::uniform_real_distribution<double> chance(0, 1);
         auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
-        brinecore::DemodContext fast("diff-fast.txt");
+        brinecore::DemodContext vector(FastNames[0]);
+        brinecore::DemodContext plain(FastNames[1]);
+        plain.UseVectorScan(false);
+        brinecore::DemodContext* const fast[] = {&vector, &plain};
         brinecore::reference::DemodContext reference("diff-reference.txt");
         Bytes fastOut(brinecore::OutputCapacity + 32);
         Bytes referenceOut(fastOut.size());
@@ -109,26 +115,29 @@ protected:
             const bool noSamples = chance(random) < 0.01;
             const bool noOutput = chance(random) < 0.01;
             const bool noPeak = chance(random) < 0.05;
-            std::fill(fastOut.begin(), fastOut.end(), uint8_t{0xA5});
-            std::fill(referenceOut.begin(), referenceOut.end(), uint8_t{0xA5});
-            int32_t fastPeak = -7;
-            int32_t referencePeak = -7;
             const uint8_t* block = noSamples ? nullptr : samples.data() + pos;
             const auto count = static_cast<int32_t>(n);
-            const int32_t got = fast.AudioToBytes(block, count, noOutput ? nullptr : fastOut.data(),
-                                                  passed.sample, passed.baud,
-                                                  noPeak ? nullptr : &fastPeak, trace);
+            std::fill(referenceOut.begin(), referenceOut.end(), uint8_t{0xA5});
+            int32_t referencePeak = -7;
             const int32_t expected = reference.AudioToBytes(
                 block, count, noOutput ? nullptr : referenceOut.data(), passed.sample, passed.baud,
                 noPeak ? nullptr : &referencePeak, trace);
             const std::string where = "call " + std::to_string(call) + " at sample " +
                                       std::to_string(pos) + ", " + std::to_string(n) + " samples";
-            EXPECT_EQ(got, expected) << where;
-            EXPECT_EQ(fastPeak, referencePeak) << where;
-            EXPECT_TRUE(fastOut == referenceOut) << where << ": output buffers differ";
-            if (got != expected || fastPeak != referencePeak || fastOut != referenceOut)
-                return frames;
-            for (int32_t p = 0; p + 2 <= got;) {
+            for (size_t f = 0; f < 2; ++f) {
+                std::fill(fastOut.begin(), fastOut.end(), uint8_t{0xA5});
+                int32_t fastPeak = -7;
+                const int32_t got = fast[f]->AudioToBytes(
+                    block, count, noOutput ? nullptr : fastOut.data(), passed.sample, passed.baud,
+                    noPeak ? nullptr : &fastPeak, trace);
+                EXPECT_EQ(got, expected) << where << ", " << FastNames[f];
+                EXPECT_EQ(fastPeak, referencePeak) << where << ", " << FastNames[f];
+                EXPECT_TRUE(fastOut == referenceOut)
+                    << where << ", " << FastNames[f] << ": output buffers differ";
+                if (got != expected || fastPeak != referencePeak || fastOut != referenceOut)
+                    return frames;
+            }
+            for (int32_t p = 0; p + 2 <= expected;) {
                 const int32_t length = referenceOut[static_cast<size_t>(p)] |
                                        referenceOut[static_cast<size_t>(p) + 1] << 8;
                 if (length == 0 || referenceOut[static_cast<size_t>(p) + 2] != '*')
@@ -139,8 +148,9 @@ protected:
             if (chance(random) < reInitChance) {
                 // A traced initialisation starts the files afresh: compare them first.
                 ExpectSameTraceFiles(where + ", before ReInit");
-                EXPECT_EQ(fast.ReInit(static_cast<int32_t>(call)),
-                          reference.ReInit(static_cast<int32_t>(call)));
+                const int32_t reInit = reference.ReInit(static_cast<int32_t>(call));
+                for (brinecore::DemodContext* f : fast)
+                    EXPECT_EQ(f->ReInit(static_cast<int32_t>(call)), reInit);
                 current = rates[pick(rates.size())];
             }
         }
@@ -148,6 +158,7 @@ protected:
         return frames;
     }
 
+    static constexpr const char* FastNames[] = {"diff-vector.txt", "diff-plain.txt"};
     std::optional<std::string> SavedStateHome;
 };
 
