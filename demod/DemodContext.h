@@ -50,6 +50,7 @@ private:
     void HuntInterval(double interval);
     void RunBitClock(double interval);
     void MatchFlagBit();
+    bool FrameRun(double interval);
     void FrameBit();
 
     void EmitFrame();
@@ -112,6 +113,8 @@ private:
     // The shifts that find QuietGap - 1 zero bits in a row.
     std::array<uint8_t, 6> GapShifts{};
     int32_t GapShiftCount = 0;
+    // 16 sample periods, then 16 zeros: Advance adds a stretch of them.
+    std::array<double, 32> Steps{};
 
     // Per call.
     const uint8_t* Samples = nullptr;
