@@ -203,6 +203,7 @@ void DemodContext::Initialise(const uint8_t* samples, int32_t sampleCount, int32
         EndText();
     }
     SamplePeriod = 1.0 / sampleRate;
+    BitRate = baudRate;
     std::fill(Steps.begin(), Steps.begin() + 16, SamplePeriod);
     // So that the first interval is measured from the stream's first sample.
     SinceCrossing = -SamplePeriod;
@@ -350,6 +351,7 @@ int32_t DemodContext::SkipCrossings()
 bool DemodContext::FollowCrossings(int32_t through)
 {
     std::array<double, 64> intervals;
+    std::array<int32_t, 64> runBits;  // the bits a run of each is likely to give
     std::array<double, 64> tails;
     std::array<int32_t, 64> positions;
     const int32_t firstWord = (BasePos + 1) >> 6;
@@ -368,7 +370,11 @@ bool DemodContext::FollowCrossings(int32_t through)
             const int32_t crossing = word * 64 + std::countr_zero(crossings);
             crossings &= crossings - 1;
             const double tail = Tail(crossing);
-            intervals[found] = Advance(base, crossing - basePos) - tail;
+            const double interval = Advance(base, crossing - basePos) - tail;
+            intervals[found] = interval;
+            // Inside a frame the clock stands near the middle of a bit.
+            runBits[found] =
+                static_cast<int32_t>(std::clamp(interval * BitRate + 0.5, 0.0, 8.0));
             tails[found] = tail;
             positions[found] = crossing;
             base = tail;
@@ -384,7 +390,7 @@ bool DemodContext::FollowCrossings(int32_t through)
             if (TraceOn)
                 SampleCounter =
                     static_cast<int32_t>(CounterBase + static_cast<uint32_t>(crossing) + 1U);
-            if (State != InFrame || !FrameRun(intervals[k]))
+            if (State != InFrame || !FrameRun(intervals[k], runBits[k]))
                 HandleInterval(intervals[k]);
             if (crossing >= through && SkipsCrossings())
                 return false;
@@ -588,52 +594,53 @@ void DemodContext::MatchFlagBit()
 
 // Inside a frame, a run of up to six bits, a 0 (its transition) and then
 // 1s, taken at once instead of bit by bit, with the same effect as
-// RunBitClock. Returns false, having changed nothing, when the run is to be
-// taken bit by bit: a longer run, the frame's first, or one being traced.
-bool DemodContext::FrameRun(double interval)
+// RunBitClock. bits is the number of bits the run is expected to give: the
+// clock is checked to give exactly as many, so that nothing waits for the
+// clock to decide when the run ends. Returns false, having changed nothing,
+// when the run is to be taken bit by bit: one of more bits than expected or
+// than six, the frame's first, or one being traced.
+bool DemodContext::FrameRun(double interval, int32_t bits)
 {
-    if (BitCount == 0 || (TraceOn && TraceFile != nullptr))
+    if (BitCount == 0 || bits > 6 || (TraceOn && TraceFile != nullptr))
         return false;
     const double period = Period;
-    std::array<double, 8> phases;  // the phase after each bit, as the loop has it
+    // The phase after each bit, as the loop has it.
+    std::array<double, 8> phases;
     double phase = BitPhase + interval;
-    int32_t bits = 0;
-    while (bits < 7 && phase >= period) {
+    phases[0] = phase;
+    for (int32_t bit = 1; bit <= bits; ++bit) {
         phase -= period;
-        phases[static_cast<size_t>(++bits)] = phase;
+        phases[static_cast<size_t>(bit)] = phase;
     }
-    if (bits == 7)
+    if (phase >= period || (bits > 0 && phases[static_cast<size_t>(bits) - 1] < period))
         return false;
-    Level = 1;  // after the run's 0, and 0 when there is no bit
+    BitPhase = phase;
     if (bits == 0) {
         Level = 0;
-        BitPhase = phase;
         return true;
     }
     const int32_t ones = bits - 1;  // fewer than six: no flag-like run begins here
     const int32_t zero = OnesRun != 5 ? 1 : 0;  // else the 0 is stuffing
-    const uint32_t value = ByteValue + ((((1U << ones) - 1U) << zero) << BitInByte);
-    const int32_t filled = BitInByte + zero + ones;
+    const int32_t oldBitInByte = BitInByte;
+    const uint32_t value = ByteValue + ((((1U << ones) - 1U) << zero) << oldBitInByte);
+    const int32_t filled = oldBitInByte + zero + ones;
+    const bool complete = filled >= 8;
+    const auto byte = static_cast<uint16_t>(value & 0xFF);
+    const bool flag = complete & SixOnesSeen & (byte == FlagPattern);
+    // Stored whether or not the byte is complete: only counted bytes are read.
+    FrameBuffer[static_cast<size_t>(FrameLength)] = static_cast<uint8_t>(byte);
+    FrameLength += (complete & !flag) ? 1 : 0;
+    ByteValue = static_cast<uint16_t>(value >> (complete ? 8 : 0));
+    BitInByte = filled - (complete ? 8 : 0);
     OnesRun = ones;
     BitCount += bits;
-    BitPhase = phase;
-    if (filled < 8) {
-        ByteValue = static_cast<uint16_t>(value);
-        BitInByte = filled;
+    Level = 1;
+    if (!flag && FrameLength <= MaxFrameLength)
         return true;
-    }
-    const auto byte = static_cast<uint16_t>(value & 0xFF);
-    ByteValue = static_cast<uint16_t>(value >> 8);
-    BitInByte = filled - 8;
-    const bool flag = SixOnesSeen && byte == FlagPattern;
-    if (!flag) {
-        FrameBuffer[static_cast<size_t>(FrameLength)] = static_cast<uint8_t>(byte);
-        if (++FrameLength <= MaxFrameLength)
-            return true;
-    }
+
     // The frame ends with the bit of the run that completes the byte, and
     // the clock counts the rest of the run down as it does while hunting.
-    const int32_t last = 8 - (filled - zero - ones) - zero;
+    const int32_t last = 8 - oldBitInByte - zero;
     OnesRun = last;
     BitCount += last + 1 - bits;
     Level = last == 0 ? 0 : 1;

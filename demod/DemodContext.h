@@ -50,7 +50,7 @@ private:
     void HuntInterval(double interval);
     void RunBitClock(double interval);
     void MatchFlagBit();
-    bool FrameRun(double interval);
+    bool FrameRun(double interval, int32_t bits);
     void FrameBit();
 
     void EmitFrame();
@@ -78,6 +78,7 @@ private:
     int32_t SampleCounter = 0;
     int32_t PrevSample = 0;  // -1 until the stream's first sample is known
     double SamplePeriod = 0;
+    double BitRate = 0;
     double SinceCrossing = 0;
     double Period = 0;
     double PreSyncLow = 0;
