@@ -189,6 +189,7 @@ void DemodContext::Initialise(const uint8_t* samples, int32_t sampleCount, int32
     if (!RatesValid)
         return;
     Period = 1.0 / baudRate;
+    std::fill(BitSteps.begin(), BitSteps.begin() + 6, Period);
     PreSyncLow = Period * 3.8;
     PreSyncHigh = Period * 4.2;
     if (TraceOn) {
@@ -293,10 +294,13 @@ int32_t DemodContext::SkipCrossings()
         const int highest = 63 - std::countl_zero(crossings);
         const uint64_t between =
             ~crossings & ((uint64_t{1} << highest) - 1) & ~(crossings ^ (crossings - 1));
-        // Worked out without a branch each: noise makes them unpredictable.
-        const bool quiet = (at + lowest - last < QuietGap) &
-                           (!open | (at + lowest - pairStart < PairSpanMin)) & !HasLongGap(between);
-        if (quiet) {
+        // Worked out in integers, without a branch each: noise makes them
+        // unpredictable.
+        const int32_t quiet = static_cast<int32_t>(at + lowest - last < QuietGap) &
+                              (static_cast<int32_t>(!open) |
+                               static_cast<int32_t>(at + lowest - pairStart < PairSpanMin)) &
+                              static_cast<int32_t>(!HasLongGap(between));
+        if (quiet != 0) {
             // No gap here is long enough for a pair to match: count them.
             const uint64_t rest = crossings ^ (uint64_t{1} << highest);
             const int64_t beforeLast = rest != 0 ? at + 63 - std::countl_zero(rest) : last;
@@ -383,17 +387,23 @@ bool DemodContext::FollowCrossings(int32_t through)
         }
         for (size_t k = 0; k < found; ++k) {
             const int32_t crossing = positions[k];
-            Base = tails[k];
-            BasePos = crossing;
-            // The level of the run that just ended: the other side.
-            Level = (Samples[crossing] >> 7) ^ 1;
             if (TraceOn)
                 SampleCounter =
                     static_cast<int32_t>(CounterBase + static_cast<uint32_t>(crossing) + 1U);
-            if (State != InFrame || !FrameRun(intervals[k], runBits[k]))
+            if (State != InFrame || !FrameRun(intervals[k], runBits[k])) {
+                // The level of the run that just ended: the other side.
+                Level = (Samples[crossing] >> 7) ^ 1;
                 HandleInterval(intervals[k]);
-            if (crossing >= through && SkipsCrossings())
+            }
+            if (State == Hunting && crossing >= through && SkipsCrossings()) {
+                Base = tails[k];
+                BasePos = crossing;
                 return false;
+            }
+        }
+        if (found > 0) {
+            Base = tails[found - 1];
+            BasePos = positions[found - 1];
         }
     }
     return true;
@@ -404,23 +414,27 @@ bool DemodContext::FollowCrossings(int32_t through)
 uint64_t DemodContext::Crossings(int32_t word) const
 {
     const int32_t start = word * 64;
-    const int32_t count = std::min(64, BlockLength - start);
-    uint64_t sides = 0;
-    if (count == 64) {
+    if (BlockLength - start < 64)
+        return LastCrossings(word);
 #if defined(__SSE2__)
-        sides = VectorScan ? SideBitsSse2(Samples + start) : SideBits(Samples + start);
+    const uint64_t sides = VectorScan ? SideBitsSse2(Samples + start) : SideBits(Samples + start);
 #else
-        sides = SideBits(Samples + start);
+    const uint64_t sides = SideBits(Samples + start);
 #endif
-    } else {
-        for (int32_t i = 0; i < count; ++i)
-            sides |= static_cast<uint64_t>(Samples[start + i] >> 7) << i;
-    }
     const auto before = static_cast<uint64_t>((start == 0 ? BlockPrev : Samples[start - 1]) >> 7);
-    uint64_t crossings = sides ^ (sides << 1 | before);
-    if (count < 64)
-        crossings &= (uint64_t{1} << count) - 1;
-    return crossings;
+    return sides ^ (sides << 1 | before);
+}
+
+// The same for a last word of fewer than 64 samples.
+uint64_t DemodContext::LastCrossings(int32_t word) const
+{
+    const int32_t start = word * 64;
+    const int32_t count = BlockLength - start;
+    uint64_t sides = 0;
+    for (int32_t i = 0; i < count; ++i)
+        sides |= static_cast<uint64_t>(Samples[start + i] >> 7) << i;
+    const auto before = static_cast<uint64_t>((start == 0 ? BlockPrev : Samples[start - 1]) >> 7);
+    return (sides ^ (sides << 1 | before)) & ((uint64_t{1} << count) - 1);
 }
 
 // The part of the last sample period that lies after the crossing at that
@@ -608,9 +622,11 @@ bool DemodContext::FrameRun(double interval, int32_t bits)
     std::array<double, 8> phases;
     double phase = BitPhase + interval;
     phases[0] = phase;
-    for (int32_t bit = 1; bit <= bits; ++bit) {
-        phase -= period;
-        phases[static_cast<size_t>(bit)] = phase;
+    // Six periods taken off or none, from a table so that no branch decides.
+    const double* const takes = &BitSteps[static_cast<size_t>(6 - std::max(bits, 0))];
+    for (size_t bit = 1; bit <= 6; ++bit) {
+        phase -= takes[bit - 1];
+        phases[bit] = phase;
     }
     if (phase >= period || (bits > 0 && phases[static_cast<size_t>(bits) - 1] < period))
         return false;
@@ -624,18 +640,20 @@ bool DemodContext::FrameRun(double interval, int32_t bits)
     const int32_t oldBitInByte = BitInByte;
     const uint32_t value = ByteValue + ((((1U << ones) - 1U) << zero) << oldBitInByte);
     const int32_t filled = oldBitInByte + zero + ones;
-    const bool complete = filled >= 8;
+    // In integers, not bools, which the compiler would turn into branches.
+    const int32_t complete = filled >> 3;  // 1 when the byte is complete
     const auto byte = static_cast<uint16_t>(value & 0xFF);
-    const bool flag = complete & SixOnesSeen & (byte == FlagPattern);
+    const int32_t flag = complete & static_cast<int32_t>(SixOnesSeen) &
+                         static_cast<int32_t>(byte == FlagPattern);
     // Stored whether or not the byte is complete: only counted bytes are read.
     FrameBuffer[static_cast<size_t>(FrameLength)] = static_cast<uint8_t>(byte);
-    FrameLength += (complete & !flag) ? 1 : 0;
-    ByteValue = static_cast<uint16_t>(value >> (complete ? 8 : 0));
-    BitInByte = filled - (complete ? 8 : 0);
+    FrameLength += complete & (flag ^ 1);
+    ByteValue = static_cast<uint16_t>(value >> (complete << 3));
+    BitInByte = filled - (complete << 3);
     OnesRun = ones;
     BitCount += bits;
     Level = 1;
-    if (!flag && FrameLength <= MaxFrameLength)
+    if ((flag | static_cast<int32_t>(FrameLength > MaxFrameLength)) == 0)
         return true;
 
     // The frame ends with the bit of the run that completes the byte, and
@@ -646,7 +664,7 @@ bool DemodContext::FrameRun(double interval, int32_t bits)
     Level = last == 0 ? 0 : 1;
     BitInByte = 0;
     phase = phases[static_cast<size_t>(last) + 1];
-    if (flag) {
+    if (flag != 0) {
         ByteValue = byte;
         EmitFrame();
     } else {

@@ -43,6 +43,7 @@ private:
     int32_t SkipCrossings();
     bool FollowCrossings(int32_t through);
     uint64_t Crossings(int32_t word) const;
+    uint64_t LastCrossings(int32_t word) const;
     double Tail(int32_t crossing) const;
     double Advance(double sinceCrossing, int32_t samples) const;
     bool HasLongGap(uint64_t gaps) const;
@@ -116,6 +117,8 @@ private:
     int32_t GapShiftCount = 0;
     // 16 sample periods, then 16 zeros: Advance adds a stretch of them.
     std::array<double, 32> Steps{};
+    // Six bit periods, then six zeros: FrameRun takes a stretch of them.
+    std::array<double, 12> BitSteps{};
 
     // Per call.
     const uint8_t* Samples = nullptr;
