@@ -439,7 +439,7 @@ uint64_t DemodContext::LastCrossings(int32_t word) const
 
 // The part of the last sample period that lies after the crossing at that
 // sample of the block.
-double DemodContext::Tail(int32_t crossing) const
+inline double DemodContext::Tail(int32_t crossing) const
 {
     const int32_t before = crossing == 0 ? BlockPrev : Samples[crossing - 1];
     return Fractions.After[static_cast<size_t>(MidlineDistanceIndex(before))]
@@ -447,7 +447,7 @@ double DemodContext::Tail(int32_t crossing) const
            SamplePeriod;
 }
 
-double DemodContext::Advance(double sinceCrossing, int32_t samples) const
+inline double DemodContext::Advance(double sinceCrossing, int32_t samples) const
 {
     const double step = SamplePeriod;
     int32_t left = samples;
@@ -613,7 +613,7 @@ void DemodContext::MatchFlagBit()
 // clock to decide when the run ends. Returns false, having changed nothing,
 // when the run is to be taken bit by bit: one of more bits than expected or
 // than six, the frame's first, or one being traced.
-bool DemodContext::FrameRun(double interval, int32_t bits)
+inline bool DemodContext::FrameRun(double interval, int32_t bits)
 {
     if (BitCount == 0 || bits > 6 || (TraceOn && TraceFile != nullptr))
         return false;
@@ -656,15 +656,22 @@ bool DemodContext::FrameRun(double interval, int32_t bits)
     if ((flag | static_cast<int32_t>(FrameLength > MaxFrameLength)) == 0)
         return true;
 
-    // The frame ends with the bit of the run that completes the byte, and
-    // the clock counts the rest of the run down as it does while hunting.
     const int32_t last = 8 - oldBitInByte - zero;
-    OnesRun = last;
     BitCount += last + 1 - bits;
+    EndFrameInRun(phases[static_cast<size_t>(last) + 1], last, byte, flag != 0);
+    return true;
+}
+
+// The frame ends with bit last of a run taken by FrameRun, the bit that
+// completed the byte: a flag or one byte too many. The clock counts the
+// rest of the run down as it does while hunting. phase is the clock's phase
+// after that bit.
+void DemodContext::EndFrameInRun(double phase, int32_t last, uint16_t byte, bool flag)
+{
+    OnesRun = last;
     Level = last == 0 ? 0 : 1;
     BitInByte = 0;
-    phase = phases[static_cast<size_t>(last) + 1];
-    if (flag != 0) {
+    if (flag) {
         ByteValue = byte;
         EmitFrame();
     } else {
@@ -676,10 +683,9 @@ bool DemodContext::FrameRun(double interval, int32_t bits)
         }
     }
     State = Hunting;
-    if (phase >= period)
-        phase = std::fmod(phase - period, period);
+    if (phase >= Period)
+        phase = std::fmod(phase - Period, Period);
     BitPhase = phase;
-    return true;
 }
 
 void DemodContext::FrameBit()

@@ -52,6 +52,7 @@ private:
     void RunBitClock(double interval);
     void MatchFlagBit();
     bool FrameRun(double interval, int32_t bits);
+    void EndFrameInRun(double phase, int32_t last, uint16_t byte, bool flag);
     void FrameBit();
 
     void EmitFrame();
