@@ -95,15 +95,16 @@ uint64_t SideBitsSse2(const uint8_t* samples)
 }
 #endif
 
-// Whether an odd number of bits is set, without a population count
-// instruction, which the baseline x86-64 lacks.
-bool OddBits(uint64_t bits)
+// Bit i set: bits 0 to i of the word hold an odd number of ones.
+uint64_t PrefixParity(uint64_t bits)
 {
-    bits ^= bits >> 32;
-    bits ^= bits >> 16;
-    bits ^= bits >> 8;
-    bits ^= bits >> 4;
-    return ((0x6996U >> (bits & 0xF)) & 1) != 0;
+    bits ^= bits << 1;
+    bits ^= bits << 2;
+    bits ^= bits << 4;
+    bits ^= bits << 8;
+    bits ^= bits << 16;
+    bits ^= bits << 32;
+    return bits;
 }
 
 }  // namespace
@@ -219,13 +220,12 @@ void DemodContext::Initialise(const uint8_t* samples, int32_t sampleCount, int32
     const double slack = 2.0 + 1e-5 * high;
     PairSpanMin = static_cast<int64_t>(std::ceil(std::clamp(low - slack, -1e18, 1e18)));
     PairSpanMax = static_cast<int64_t>(std::floor(std::clamp(high + slack, -1e18, 1e18)));
-    // Two gaps shorter than this sum to less than PairSpanMin. Words of
-    // samples are 64 long, so a longer gap than that is looked at anyway.
-    QuietGap = static_cast<int32_t>(std::clamp<int64_t>((PairSpanMin + 1) / 2, 1, 64));
-    GapShiftCount = 0;
-    for (int32_t have = 1; have < QuietGap - 1;) {
-        const int32_t step = std::min(have, QuietGap - 1 - have);
-        GapShifts[static_cast<size_t>(GapShiftCount++)] = static_cast<uint8_t>(step);
+    // No span between two crossings of one word reaches 64.
+    const auto zeros = static_cast<int32_t>(std::clamp<int64_t>(PairSpanMin - 1, 1, 63));
+    SpanShiftCount = 0;
+    for (int32_t have = 1; have < zeros;) {
+        const int32_t step = std::min(have, zeros - have);
+        SpanShifts[static_cast<size_t>(SpanShiftCount++)] = static_cast<uint8_t>(step);
         have += step;
     }
 }
@@ -290,25 +290,25 @@ int32_t DemodContext::SkipCrossings()
         if (crossings == 0)
             continue;
         const int64_t at = int64_t{word} * 64;
-        const int lowest = std::countr_zero(crossings);
-        const int highest = 63 - std::countl_zero(crossings);
+        // Every other crossing ends a pair, which spans from the crossing
+        // that ended the pair before. Worked out in integers, without a
+        // branch each: noise makes them unpredictable.
+        const uint64_t odd = PrefixParity(crossings);  // bit i: crossings 0..i are odd
+        const uint64_t closes = crossings & ~(odd ^ (0 - static_cast<uint64_t>(open)));
+        const int lastClose = 63 - std::countl_zero(closes | 1);
         const uint64_t between =
-            ~crossings & ((uint64_t{1} << highest) - 1) & ~(crossings ^ (crossings - 1));
-        // Worked out in integers, without a branch each: noise makes them
-        // unpredictable.
-        const int32_t quiet = static_cast<int32_t>(at + lowest - last < QuietGap) &
-                              (static_cast<int32_t>(!open) |
-                               static_cast<int32_t>(at + lowest - pairStart < PairSpanMin)) &
-                              static_cast<int32_t>(!HasLongGap(between));
+            ~closes & ((uint64_t{1} << lastClose) - 1) & ~(closes ^ (closes - 1));
+        const int32_t quiet =
+            static_cast<int32_t>(closes == 0) |
+            (static_cast<int32_t>(at + std::countr_zero(closes) - pairStart < PairSpanMin) &
+             static_cast<int32_t>(!HasLongRun(between)));
         if (quiet != 0) {
-            // No gap here is long enough for a pair to match: count them.
-            const uint64_t rest = crossings ^ (uint64_t{1} << highest);
-            const int64_t beforeLast = rest != 0 ? at + 63 - std::countl_zero(rest) : last;
-            closed = closed | open | (rest != 0);
-            open = open != OddBits(crossings);
-            last = at + highest;
-            const int64_t keep = -static_cast<int64_t>(open);  // all ones when open
-            pairStart = (beforeLast & keep) | (last & ~keep);
+            // No pair ending here spans enough to match: count them.
+            const int64_t keep = -static_cast<int64_t>(closes == 0);  // all ones: none
+            pairStart = (pairStart & keep) | ((at + lastClose) & ~keep);
+            closed = closed | (closes != 0);
+            open = (odd >> 63) != static_cast<uint64_t>(open);
+            last = at + 63 - std::countl_zero(crossings);
             continue;
         }
         while (crossings != 0) {
@@ -465,14 +465,14 @@ inline double DemodContext::Advance(double sinceCrossing, int32_t samples) const
     return sinceCrossing;
 }
 
-// gaps: the zero bits between two crossings of a word. True when QuietGap - 1
-// of them lie in a row, a gap of QuietGap samples.
-bool DemodContext::HasLongGap(uint64_t gaps) const
+// gaps: the zero bits between the crossings that end two pairs. True when
+// PairSpanMin - 1 of them lie in a row: a pair long enough to match.
+bool DemodContext::HasLongRun(uint64_t gaps) const
 {
-    if (QuietGap <= 1)
+    if (PairSpanMin <= 1)
         return true;
-    for (int32_t k = 0; k < GapShiftCount; ++k)
-        gaps &= gaps >> GapShifts[static_cast<size_t>(k)];
+    for (int32_t k = 0; k < SpanShiftCount; ++k)
+        gaps &= gaps >> SpanShifts[static_cast<size_t>(k)];
     return gaps != 0;
 }
 

@@ -46,7 +46,7 @@ private:
     uint64_t LastCrossings(int32_t word) const;
     double Tail(int32_t crossing) const;
     double Advance(double sinceCrossing, int32_t samples) const;
-    bool HasLongGap(uint64_t gaps) const;
+    bool HasLongRun(uint64_t gaps) const;
     void HandleInterval(double interval);
     void HuntInterval(double interval);
     void RunBitClock(double interval);
@@ -111,11 +111,9 @@ private:
     // less, may match the training sequence; no others can.
     int64_t PairSpanMin = 0;
     int64_t PairSpanMax = 0;
-    // Between crossings closer than this, no pair can reach PairSpanMin.
-    int32_t QuietGap = 0;
-    // The shifts that find QuietGap - 1 zero bits in a row.
-    std::array<uint8_t, 6> GapShifts{};
-    int32_t GapShiftCount = 0;
+    // The shifts that find PairSpanMin - 1 zero bits in a row.
+    std::array<uint8_t, 6> SpanShifts{};
+    int32_t SpanShiftCount = 0;
     // 16 sample periods, then 16 zeros: Advance adds a stretch of them.
     std::array<double, 32> Steps{};
     // Six bit periods, then six zeros: FrameRun takes a stretch of them.

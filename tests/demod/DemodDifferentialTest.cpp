@@ -274,6 +274,8 @@ TEST_F(Differential, RunsAtTheTrainingLimits)
         SCOPED_TRACE(testing::Message() << "pairs of about " << pairLength);
         Compare(Runs(200000, pairLength, seed), {{rate}}, seed, 30000, 0.5);
         Compare(Runs(100000, pairLength, seed + 100), AnyRates, seed, 30000, 0.2);
+        // Block ends at every kind of place: inside a pair, after its first run.
+        Compare(Runs(40000, pairLength, seed + 200), {{rate}}, seed, 80, 0.5);
         ++seed;
     }
 }
