@@ -374,11 +374,14 @@ bool DemodContext::FollowCrossings(int32_t through)
             const int32_t crossing = word * 64 + std::countr_zero(crossings);
             crossings &= crossings - 1;
             const double tail = Tail(crossing);
-            const double interval = Advance(base, crossing - basePos) - tail;
-            intervals[found] = interval;
-            // Inside a frame the clock stands near the middle of a bit.
-            runBits[found] =
-                static_cast<int32_t>(std::clamp(interval * BitRate + 0.5, 0.0, 8.0));
+            const int32_t samples = crossing - basePos;
+            intervals[found] = Advance(base, samples) - tail;
+            // Inside a frame the clock stands near the middle of a bit. The
+            // interval is near enough without its chain of additions, which
+            // the estimate then need not wait for.
+            const double roughly = base + samples * SamplePeriod - tail;
+            runBits[found] = static_cast<int32_t>(
+                std::min(std::max(roughly * BitRate + 0.5, 0.0), 8.0));
             tails[found] = tail;
             positions[found] = crossing;
             base = tail;
@@ -618,17 +621,17 @@ inline bool DemodContext::FrameRun(double interval, int32_t bits)
     if (BitCount == 0 || bits > 6 || (TraceOn && TraceFile != nullptr))
         return false;
     const double period = Period;
-    // The phase after each bit, as the loop has it.
-    std::array<double, 8> phases;
-    double phase = BitPhase + interval;
-    phases[0] = phase;
-    // Six periods taken off or none, from a table so that no branch decides.
+    // The phase after the bits, as the loop has it: six periods taken off or
+    // none, from a table so that no branch decides.
+    const double start = BitPhase + interval;
     const double* const takes = &BitSteps[static_cast<size_t>(6 - std::max(bits, 0))];
-    for (size_t bit = 1; bit <= 6; ++bit) {
-        phase -= takes[bit - 1];
-        phases[bit] = phase;
-    }
-    if (phase >= period || (bits > 0 && phases[static_cast<size_t>(bits) - 1] < period))
+    double phase = start;
+    for (size_t bit = 0; bit < 6; ++bit)
+        phase -= takes[bit];
+    // The clock gives exactly that many bits: the phase is below a period,
+    // and it was not before the last bit (which the sign shows, as a
+    // difference of unequal numbers is never 0).
+    if (phase >= period || (bits > 0 && phase < 0.0))
         return false;
     BitPhase = phase;
     if (bits == 0) {
@@ -658,7 +661,10 @@ inline bool DemodContext::FrameRun(double interval, int32_t bits)
 
     const int32_t last = 8 - oldBitInByte - zero;
     BitCount += last + 1 - bits;
-    EndFrameInRun(phases[static_cast<size_t>(last) + 1], last, byte, flag != 0);
+    phase = start;
+    for (int32_t bit = 0; bit <= last; ++bit)
+        phase -= period;
+    EndFrameInRun(phase, last, byte, flag != 0);
     return true;
 }
 
