@@ -621,13 +621,18 @@ inline bool DemodContext::FrameRun(double interval, int32_t bits)
     if (BitCount == 0 || bits > 6 || (TraceOn && TraceFile != nullptr))
         return false;
     const double period = Period;
-    // The phase after the bits, as the loop has it: six periods taken off or
-    // none, from a table so that no branch decides.
+    // The phase after the bits, as the loop has it. The clock's phase is
+    // carried from run to run, so each subtraction lengthens the chain the
+    // whole frame waits on: three periods, or fewer, are taken off from a
+    // table of periods and zeros, so that no branch decides for the common
+    // short runs, and any more only for longer runs.
     const double start = BitPhase + interval;
-    const double* const takes = &BitSteps[static_cast<size_t>(6 - std::max(bits, 0))];
+    const double* const takes = &BitSteps[static_cast<size_t>(6 - std::clamp(bits, 0, 3))];
     double phase = start;
-    for (size_t bit = 0; bit < 6; ++bit)
+    for (size_t bit = 0; bit < 3; ++bit)
         phase -= takes[bit];
+    for (int32_t bit = 3; bit < bits; ++bit)
+        phase -= period;
     // The clock gives exactly that many bits: the phase is below a period,
     // and it was not before the last bit (which the sign shows, as a
     // difference of unequal numbers is never 0).
