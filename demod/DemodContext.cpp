@@ -283,8 +283,12 @@ int32_t DemodContext::SkipCrossings()
     bool closed = false;  // pairStart is a crossing of this block, not the entry
     const int32_t firstWord = (entryPos + 1) >> 6;
     const int32_t words = (BlockLength >> 6) + ((BlockLength & 63) != 0 ? 1 : 0);
+    std::array<uint64_t, 16> batch;  // the crossings of the next words, found together
     for (int32_t word = firstWord; word < words; ++word) {
-        uint64_t crossings = Crossings(word);
+        const auto slot = static_cast<size_t>(word - firstWord) & 15;
+        if (slot == 0)
+            FindCrossings(word, std::min(16, words - word), batch.data());
+        uint64_t crossings = batch[slot];
         if (word == firstWord)
             crossings &= ~uint64_t{0} << ((entryPos + 1) & 63);
         if (crossings == 0)
@@ -426,6 +430,33 @@ uint64_t DemodContext::Crossings(int32_t word) const
 #endif
     const auto before = static_cast<uint64_t>((start == 0 ? BlockPrev : Samples[start - 1]) >> 7);
     return sides ^ (sides << 1 | before);
+}
+
+// Crossings of count words from word on, into crossings.
+void DemodContext::FindCrossings(int32_t word, int32_t count, uint64_t* crossings) const
+{
+    const int32_t start = word * 64;
+    auto before = static_cast<uint64_t>((start == 0 ? BlockPrev : Samples[start - 1]) >> 7);
+    const int32_t whole = std::min(count, (BlockLength - start) >> 6);
+    const uint8_t* samples = Samples + start;
+#if defined(__SSE2__)
+    if (VectorScan) {
+        for (int32_t i = 0; i < whole; ++i, samples += 64) {
+            const uint64_t sides = SideBitsSse2(samples);
+            crossings[i] = sides ^ (sides << 1 | before);
+            before = sides >> 63;
+        }
+    } else
+#endif
+    {
+        for (int32_t i = 0; i < whole; ++i, samples += 64) {
+            const uint64_t sides = SideBits(samples);
+            crossings[i] = sides ^ (sides << 1 | before);
+            before = sides >> 63;
+        }
+    }
+    if (whole < count)
+        crossings[whole] = LastCrossings(word + whole);
 }
 
 // The same for a last word of fewer than 64 samples.

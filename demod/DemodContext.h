@@ -43,6 +43,7 @@ private:
     int32_t SkipCrossings();
     bool FollowCrossings(int32_t through);
     uint64_t Crossings(int32_t word) const;
+    void FindCrossings(int32_t word, int32_t count, uint64_t* crossings) const;
     uint64_t LastCrossings(int32_t word) const;
     double Tail(int32_t crossing) const;
     double Advance(double sinceCrossing, int32_t samples) const;
