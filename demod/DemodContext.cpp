@@ -22,8 +22,10 @@ namespace brinecore {
 
 namespace {
 
-// A sample of 128 or more is above the midline of 127.5.
+// A sample of 128 or more is above the midline of 127.5: its top bit tells
+// its side, which the scan reads from many samples at once.
 constexpr int32_t HighThreshold = 128;
+static_assert(HighThreshold == 1 << 7);
 
 // The start flag's bits as the flag matcher sees them: the first bit of the
 // long run is the most significant, "1111110".
