@@ -243,6 +243,7 @@ void DemodContext::Scan(const uint8_t* samples, int32_t sampleCount)
     BlockPrev = PrevSample;
     Base = SinceCrossing;
     BasePos = -1;
+    WordsFrom = -WordCrossingsKept;
     int32_t through = -1;
     for (;;) {
         if (through < 0 && SkipsCrossings()) {
@@ -285,12 +286,8 @@ int32_t DemodContext::SkipCrossings()
     bool closed = false;  // pairStart is a crossing of this block, not the entry
     const int32_t firstWord = (entryPos + 1) >> 6;
     const int32_t words = (BlockLength >> 6) + ((BlockLength & 63) != 0 ? 1 : 0);
-    std::array<uint64_t, 16> batch;  // the crossings of the next words, found together
     for (int32_t word = firstWord; word < words; ++word) {
-        const auto slot = static_cast<size_t>(word - firstWord) & 15;
-        if (slot == 0)
-            FindCrossings(word, std::min(16, words - word), batch.data());
-        uint64_t crossings = batch[slot];
+        uint64_t crossings = Crossings(word);
         if (word == firstWord)
             crossings &= ~uint64_t{0} << ((entryPos + 1) & 63);
         if (crossings == 0)
@@ -419,19 +416,18 @@ bool DemodContext::FollowCrossings(int32_t through)
 }
 
 // Bit i set: sample 64 * word + i of the block lies on the other side of the
-// midline from the sample before it. Bits past the block are clear.
-uint64_t DemodContext::Crossings(int32_t word) const
+// midline from the sample before it. Bits past the block are clear. The
+// words are found sixteen at a time and kept for the block.
+inline uint64_t DemodContext::Crossings(int32_t word)
 {
-    const int32_t start = word * 64;
-    if (BlockLength - start < 64)
-        return LastCrossings(word);
-#if defined(__SSE2__)
-    const uint64_t sides = VectorScan ? SideBitsSse2(Samples + start) : SideBits(Samples + start);
-#else
-    const uint64_t sides = SideBits(Samples + start);
-#endif
-    const auto before = static_cast<uint64_t>((start == 0 ? BlockPrev : Samples[start - 1]) >> 7);
-    return sides ^ (sides << 1 | before);
+    const int32_t slot = word - WordsFrom;
+    if (slot >= 0 && slot < static_cast<int32_t>(WordCrossings.size()))
+        return WordCrossings[static_cast<size_t>(slot)];
+    const int32_t words = (BlockLength >> 6) + ((BlockLength & 63) != 0 ? 1 : 0);
+    FindCrossings(word, std::min(static_cast<int32_t>(WordCrossings.size()), words - word),
+                  WordCrossings.data());
+    WordsFrom = word;
+    return WordCrossings[0];
 }
 
 // Crossings of count words from word on, into crossings.

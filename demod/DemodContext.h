@@ -42,7 +42,7 @@ private:
     bool SkipsCrossings() const;
     int32_t SkipCrossings();
     bool FollowCrossings(int32_t through);
-    uint64_t Crossings(int32_t word) const;
+    uint64_t Crossings(int32_t word);
     void FindCrossings(int32_t word, int32_t count, uint64_t* crossings) const;
     uint64_t LastCrossings(int32_t word) const;
     double Tail(int32_t crossing) const;
@@ -108,8 +108,8 @@ private:
     // False when the initialising call gave a sample or bit rate of 0 or
     // less: the stream then yields nothing instead of dividing by zero.
     bool RatesValid = false;
-    // Pairs of runs whose crossings lie this many samples apart, or more, or
-    // less, may match the training sequence; no others can.
+    // Only a pair of runs whose crossings lie from PairSpanMin to
+    // PairSpanMax samples apart may match the training sequence.
     int64_t PairSpanMin = 0;
     int64_t PairSpanMax = 0;
     // The shifts that find PairSpanMin - 1 zero bits in a row.
@@ -128,6 +128,10 @@ private:
     // the block (-1: before the block's first sample).
     double Base = 0;
     int32_t BasePos = -1;
+    // The crossings of words WordsFrom on, found together.
+    static constexpr int32_t WordCrossingsKept = 16;
+    std::array<uint64_t, WordCrossingsKept> WordCrossings{};
+    int32_t WordsFrom = 0;
     uint8_t* OutBuffer = nullptr;
     int32_t OutPos = 0;
     uint32_t CounterBase = 0;  // SampleCounter before this call's first sample
