@@ -29,16 +29,31 @@ public:
     int32_t ReInit(int32_t unused);
     static int32_t GetErrorMessage(char* buffer);
 
+    // Where the processor has them, vector instructions find the crossings;
+    // false uses the plain code that other processors run, as the tests do.
+    void UseVectorScan(bool use) { VectorScan = use; }
+
 private:
     enum RxState : int32_t { Hunting = 0, MatchingFlag = 1, InFrame = 2 };
 
     void Initialise(const uint8_t* samples, int32_t sampleCount, int32_t sampleRate,
                     int32_t baudRate);
     void Scan(const uint8_t* samples, int32_t sampleCount);
+    bool SkipsCrossings() const;
+    int32_t SkipCrossings();
+    bool FollowCrossings(int32_t through);
+    uint64_t Crossings(int32_t word);
+    void FindCrossings(int32_t word, int32_t count, uint64_t* crossings) const;
+    uint64_t LastCrossings(int32_t word) const;
+    double Tail(int32_t crossing) const;
+    double Advance(double sinceCrossing, int32_t samples) const;
+    bool HasLongRun(uint64_t gaps) const;
     void HandleInterval(double interval);
     void HuntInterval(double interval);
     void RunBitClock(double interval);
     void MatchFlagBit();
+    bool FrameRun(double interval, int32_t bits);
+    void EndFrameInRun(double phase, int32_t last, uint16_t byte, bool flag);
     void FrameBit();
 
     void EmitFrame();
@@ -57,6 +72,7 @@ private:
     void CloseTrace();
 
     const char* TraceFileName;
+    bool VectorScan = true;
 
     // Persistent demodulator state, zero at load.
     bool Initialised = false;
@@ -65,6 +81,7 @@ private:
     int32_t SampleCounter = 0;
     int32_t PrevSample = 0;  // -1 until the stream's first sample is known
     double SamplePeriod = 0;
+    double BitRate = 0;
     double SinceCrossing = 0;
     double Period = 0;
     double PreSyncLow = 0;
@@ -91,8 +108,30 @@ private:
     // False when the initialising call gave a sample or bit rate of 0 or
     // less: the stream then yields nothing instead of dividing by zero.
     bool RatesValid = false;
+    // Only a pair of runs whose crossings lie from PairSpanMin to
+    // PairSpanMax samples apart may match the training sequence.
+    int64_t PairSpanMin = 0;
+    int64_t PairSpanMax = 0;
+    // The shifts that find PairSpanMin - 1 zero bits in a row.
+    std::array<uint8_t, 6> SpanShifts{};
+    int32_t SpanShiftCount = 0;
+    // 16 sample periods, then 16 zeros: Advance adds a stretch of them.
+    std::array<double, 32> Steps{};
+    // Six bit periods, then six zeros: FrameRun takes a stretch of them.
+    std::array<double, 12> BitSteps{};
 
     // Per call.
+    const uint8_t* Samples = nullptr;
+    int32_t BlockLength = 0;
+    int32_t BlockPrev = 0;  // the sample before the block's first
+    // The time since the last crossing as it stood after sample BasePos of
+    // the block (-1: before the block's first sample).
+    double Base = 0;
+    int32_t BasePos = -1;
+    // The crossings of words WordsFrom on, found together.
+    static constexpr int32_t WordCrossingsKept = 16;
+    std::array<uint64_t, WordCrossingsKept> WordCrossings{};
+    int32_t WordsFrom = 0;
     uint8_t* OutBuffer = nullptr;
     int32_t OutPos = 0;
     uint32_t CounterBase = 0;  // SampleCounter before this call's first sample
