@@ -46,8 +46,12 @@ void BrinecoreDemodulator::ProcessBlock(const ChannelBlock& block)
     if (written > 0) {
         // The library does not say where in the block a frame lay: its
         // level is the block's.
-        const auto [low, high] = std::minmax_element(block.Bytes.begin(), block.Bytes.end());
-        const double level = block.Bytes.empty() ? std::nan("") : PeakLevelDb(*low, *high);
+        uint8_t low = 255, high = 0;  // a loop the compiler makes vector code of
+        for (const uint8_t s : block.Bytes) {
+            low = std::min(low, s);
+            high = std::max(high, s);
+        }
+        const double level = block.Bytes.empty() ? std::nan("") : PeakLevelDb(low, high);
         HandleDemodBytes(std::span(DllWorkBuffer).first(std::min(static_cast<size_t>(written), DllWorkBuffer.size())),
                          TraceFlag == 1, Sink, Channel, StreamSample, TraceText, level);
     }

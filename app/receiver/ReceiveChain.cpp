@@ -87,7 +87,22 @@ void ReceiveChain::ProcessBlock(std::span<const uint8_t> block)
     const size_t frames = block.size() / frameBytes;
     const auto channels = static_cast<size_t>(StreamFormat.Channels);
     const bool wide = StreamFormat.BitsPerSample == 16;
-    for (size_t c = 0; c < channels; ++c) {
+    if (channels == 2 && !wide) {
+        // 8-bit stereo, the common case: both sides in one pass, which the
+        // compiler turns into vector shuffles.
+        SideBytes[0].resize(frames);
+        SideBytes[1].resize(frames);
+        SideWide[0].clear();
+        SideWide[1].clear();
+        uint8_t* left = SideBytes[0].data();
+        uint8_t* right = SideBytes[1].data();
+        const uint8_t* p = block.data();
+        for (size_t i = 0; i < frames; ++i) {
+            left[i] = p[2 * i];
+            right[i] = p[2 * i + 1];
+        }
+    }
+    for (size_t c = 0; c < channels && (channels != 2 || wide); ++c) {
         std::vector<uint8_t>& bytes = SideBytes[c];
         std::vector<int16_t>& samples = SideWide[c];
         bytes.resize(frames);
