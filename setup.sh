@@ -13,7 +13,8 @@ packages=(
   # the program: Qt 6 widgets, network and serial port; PortAudio capture
   qt6-base-dev qt6-serialport-dev portaudio19-dev fonts-dejavu-core
   # real peers used by the tests: sound server, pty pairs, audio
-  # conversion, an independent AIS decoder, a display server
+  # conversion, an independent AIS decoder and its daemon (a TCP client of
+  # ours), network namespaces, a JSON reader, a display server
   pulseaudio pulseaudio-utils libasound2-plugins socat sox gpsd-clients gpsd iproute2 jq
   xvfb xauth
   # a real desktop for the tray test: window manager, tray host, clicks,
