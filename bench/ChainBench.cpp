@@ -3,14 +3,10 @@
 // instance of its core per side), the built-in demodulator and the burst
 // demodulator; one receiver, then two on a stereo stream.
 //   chain_bench [SECONDS]
-#include "BenchSeams.h"
-#include "BrinecoreLibrary.h"
-#include "ChainRig.h"
-#include "ReceiveChain.h"
-#include "ReceiveCounters.h"
-#include "SentenceEncoder.h"
-#include "SignalGenerator.h"
 #include "TrafficGenerator.h"
+#include "station/Station.h"
+#include "support/ChainRig.h"
+#include "support/SignalGenerator.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,9 +18,15 @@ namespace {
 
 using namespace kelvane;
 
-class ByteCounter : public SentenceSink {
+// Counts what reaches the outputs; a message (a missing library, say) is
+// printed: a benchmark must not hide it.
+class ByteCounter : public StationEvents {
 public:
-    void Deliver(std::string_view block) override { Bytes += block.size(); }
+    void Show(const std::string& text, MessageIcon, const std::string&) override
+    {
+        std::printf("message: %s\n", text.c_str());
+    }
+    void MessageDecoded(const DecodedMessage& message) override { Bytes += message.Sentences.size(); }
     size_t Bytes = 0;
 };
 
@@ -34,24 +36,19 @@ struct Run {
 };
 
 // Best of three passes through the program's replay loop.
-Run Measure(std::span<const uint8_t> bytes, const AudioFormat& format, Demodulator which,
-            BrinecoreLibrary& library)
+Run Measure(std::span<const uint8_t> bytes, const AudioFormat& format, Demodulator which)
 {
     Run best;
     for (int pass = 0; pass < 3; ++pass) {
-        bench::NullView view;
-        bench::PrintedMessages messages;
-        ByteCounter sink;
-        ReceiveCounters counters(view);
-        SentenceEncoder encoder(counters, sink);
-        ReceiveChain chain(counters, view, encoder, messages, library);
+        ByteCounter events;
+        Station station(events);
         const auto start = std::chrono::steady_clock::now();
-        chain.Start(format, which);
+        station.Start(format, {.Demod = which});
         test::MemorySource source(bytes, format, BlockFrames);
-        FeedBlocks(source, chain);
+        station.Feed(source);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         best.Seconds = std::min(best.Seconds, elapsed.count());
-        best.Valid = counters.ValidCount;
+        best.Valid = station.Counters().ValidCount;
     }
     return best;
 }
@@ -68,14 +65,13 @@ int main(int argc, char** argv)
     const std::vector<uint8_t> stereo = test::Interleave(left.samples, right.samples);
     const double audioSeconds = static_cast<double>(left.samples.size()) / rate;
 
-    BrinecoreLibrary library;
     for (const Demodulator which : {Demodulator::Library, Demodulator::Builtin, Demodulator::Burst}) {
         const char* name = which == Demodulator::Library   ? "library"
                            : which == Demodulator::Builtin ? "built-in"
                                                            : "burst";
-        const Run mono = Measure(left.samples, {rate, 1, 8}, which, library);
-        const Run other = Measure(right.samples, {rate, 1, 8}, which, library);
-        const Run two = Measure(stereo, {rate, 2, 8}, which, library);
+        const Run mono = Measure(left.samples, {rate, 1, 8}, which);
+        const Run other = Measure(right.samples, {rate, 1, 8}, which);
+        const Run two = Measure(stereo, {rate, 2, 8}, which);
         std::printf("%-9s one channel:  %.3f s for %.0f s of audio, %.0f x real time at %d Hz, "
                     "%d of %d messages\n",
                     name, mono.Seconds, audioSeconds, audioSeconds / mono.Seconds, rate, mono.Valid,

@@ -4,17 +4,11 @@
 // gives it, each transmitter's carrier off frequency), and on pure noise
 // for false messages.
 //   sweep_bench [MESSAGES_PER_STEP] [NOISE_SECONDS]
-#include "BenchSeams.h"
-#include "BrinecoreLibrary.h"
-#include "MessageBoxes.h"
-#include "ReceiveChain.h"
-#include "ReceiveCounters.h"
-#include "ReceiverView.h"
-#include "SentenceEncoder.h"
+#include "station/Station.h"
 
-#include "AisPayload.h"
-#include "ChainRig.h"
-#include "SignalGenerator.h"
+#include "support/AisPayload.h"
+#include "support/ChainRig.h"
+#include "support/SignalGenerator.h"
 
 #include <chrono>
 #include <cstdio>
@@ -28,12 +22,15 @@ namespace {
 
 using namespace kelvane;
 
-using bench::NullView;
-using bench::PrintedMessages;
-
-class Collect : public SentenceSink {
+// Collects the messages; a message to the user (a missing library, say) is
+// printed: a benchmark must not hide it.
+class Collect : public StationEvents {
 public:
-    void Deliver(std::string_view block) override { Blocks.emplace(block); }
+    void Show(const std::string& text, MessageIcon, const std::string&) override
+    {
+        std::printf("message: %s\n", text.c_str());
+    }
+    void MessageDecoded(const DecodedMessage& message) override { Blocks.emplace(message.Sentences); }
     std::multiset<std::string> Blocks;
 };
 
@@ -45,21 +42,16 @@ struct Outcome {
 
 Outcome Decode(const std::vector<uint8_t>& samples, int rate, Demodulator which)
 {
-    NullView view;
-    PrintedMessages messages;
     Collect sink;
-    ReceiveCounters counters(view);
-    SentenceEncoder encoder(counters, sink);
-    static BrinecoreLibrary library;
-    ReceiveChain chain(counters, view, encoder, messages, library);
+    Station station(sink);
     const auto start = std::chrono::steady_clock::now();
-    chain.Start(rate, which);
-    test::MemorySource source(samples, chain.Format(), 8192);
-    FeedBlocks(source, chain);
+    station.Start({rate, 1, 8}, {.Demod = which});
+    test::MemorySource source(samples, station.Format(), 8192);
+    station.Feed(source);
     Outcome outcome;
     outcome.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     outcome.Blocks = sink.Blocks;
-    outcome.FrameChecks = chain.FrameChecks();
+    outcome.FrameChecks = station.FrameChecks();
     return outcome;
 }
 

@@ -1,6 +1,6 @@
 #include "TrafficGenerator.h"
 
-#include "SignalGenerator.h"
+#include "support/SignalGenerator.h"
 
 #include <random>
 

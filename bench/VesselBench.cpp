@@ -2,7 +2,7 @@
 // reach its row, and a second's tick (ages, re-sort, plot) takes, sorted by
 // age as a busy coast station would look at it.
 //   vessel_bench [VESSELS] [MESSAGES_EACH]
-#include "frmVessels.h"
+#include "shell/frmVessels.h"
 
 #include <QApplication>
 #include <QSortFilterProxyModel>

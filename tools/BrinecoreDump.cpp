@@ -3,8 +3,8 @@
 // their frame check, trace text as it stands. A window onto the library
 // alone, for checking recordings and receivers.
 #include "Brinecore.h"
-#include "FrameCheck.h"
-#include "WavReader.h"
+#include "receiver/FrameCheck.h"
+#include "audio/WavReader.h"
 
 #include <array>
 #include <cstdio>

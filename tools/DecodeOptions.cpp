@@ -101,9 +101,23 @@ const char* const DecodeHelp =
     "stopped, 1 when the file could not be read (the message names the file)\n"
     "or the device could not be opened, 2 for bad usage.\n";
 
+const char* OptionOf(OutputKind output)
+{
+    switch (output) {
+    case OutputKind::Serial: return "--serial";
+    case OutputKind::Log: return "--log";
+    case OutputKind::Udp: return "--udp";
+    case OutputKind::TcpServer: return "--tcp-server";
+    case OutputKind::TcpClient: return "--tcp";
+    case OutputKind::TagBlocks: return "--tag-blocks";
+    }
+    return "";
+}
+
 std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& options)
 {
     bool haveFile = false;
+    OutputSettings& outputs = options.Outputs;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         std::string value;
@@ -143,25 +157,36 @@ std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptio
         } else if (arg == "--log") {
             if (!takeValue() || value.empty())
                 return "--log needs a file path";
-            options.LogPath = value;
-            options.UseLog = true;
+            outputs.LogPath = value;
+            outputs.Log = true;
         } else if (arg == "--serial") {
             if (!takeValue() || value.empty())
                 return "--serial needs a port";
             const size_t comma = value.find(',');
-            options.SerialPort = value.substr(0, comma);
-            options.SerialSettings =
-                comma == std::string::npos ? "38400,n,8,1" : value.substr(comma + 1);
-            options.UseSerial = true;
+            outputs.SerialPort = value.substr(0, comma);
+            if (comma != std::string::npos)
+                outputs.SerialSettings = value.substr(comma + 1);
+            outputs.Serial = true;
         } else if (arg == "--udp") {
-            if (!takeValue())
-                return "--udp needs a list of destinations";
-            options.UdpList = value;
-            options.UseUdp = true;
-        } else if (arg == "--tcp-server" || arg == "--tcp" || arg == "--tag-blocks") {
             if (!takeValue() || value.empty())
-                return arg + (arg == "--tag-blocks" ? " needs a station name" : " needs an address");
-            (arg == "--tcp-server" ? options.TcpServer : arg == "--tcp" ? options.TcpClient : options.StationName) = value;
+                return "--udp needs a list of destinations";
+            outputs.UdpList = value;
+            outputs.Udp = true;
+        } else if (arg == "--tcp-server") {
+            if (!takeValue() || value.empty())
+                return "--tcp-server needs a port or ADDRESS:PORT";
+            outputs.TcpServerAddress = value;
+            outputs.TcpServer = true;
+        } else if (arg == "--tcp") {
+            if (!takeValue() || value.empty())
+                return "--tcp needs HOST:PORT";
+            outputs.TcpClientTarget = value;
+            outputs.TcpClient = true;
+        } else if (arg == "--tag-blocks") {
+            if (!takeValue() || value.empty())
+                return "--tag-blocks needs a station name";
+            outputs.StationName = value;
+            outputs.TagBlocks = true;
         } else if (arg == "--stereo") {
             options.Stereo = true;
         } else if (arg == "--swap-channels") {
@@ -204,6 +229,11 @@ std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptio
     }
     if (options.Help || options.ListDevices)
         return {};
+    // A value that cannot work is refused now, before a station runs that
+    // feeds nothing.
+    if (const auto problems = CheckOutputSettings(outputs); !problems.empty())
+        return std::string(OptionOf(problems[0].Output)) + " \"" + problems[0].Value +
+               "\": " + problems[0].Why;
     if (haveFile && options.Device >= 0)
         return "give a file or a device, not both";
     if (!haveFile && options.Device < 0)

@@ -1,6 +1,8 @@
 // kelvane-decode's command line.
 #pragma once
 
+#include "station/OutputSettings.h"
+
 #include <string>
 #include <vector>
 
@@ -14,16 +16,9 @@ struct DecodeOptions {
     bool Json = false;           // --json: one JSON object per message instead of sentences
     bool Help = false;
     std::string File;
-    std::string LogPath;         // --log
-    std::string SerialPort;      // --serial PORT[,SETTINGS]
-    std::string SerialSettings;  //   default "38400,n,8,1"
-    std::string UdpList;         // --udp "HOST:PORT,HOST:PORT"
-    bool UseSerial = false;
-    bool UseLog = false;
-    bool UseUdp = false;
-    std::string TcpServer;       // --tcp-server [ADDRESS:]PORT
-    std::string TcpClient;       // --tcp HOST:PORT
-    std::string StationName;     // --tag-blocks STATION
+    // --log, --serial PORT[,SETTINGS], --udp, --tcp-server, --tcp,
+    // --tag-blocks
+    OutputSettings Outputs;
     bool ListDevices = false;    // --list-devices
     int Device = -1;             // --device N: live from that input device
     int Rate = 48000;            // --rate 44100|48000
@@ -32,8 +27,13 @@ struct DecodeOptions {
     std::string RecordPath;      // --record FILE.wav: the live audio as received
 };
 
-// Fills options from the arguments; returns "" or what is wrong with them.
+// Fills options from the arguments and checks every value whose form can be
+// checked before anything opens; returns "" or what is wrong, naming the
+// option and the value.
 std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& options);
+
+// The option that sets an output, for messages.
+const char* OptionOf(OutputKind output);
 
 extern const char* const DecodeUsage;
 extern const char* const DecodeHelp;

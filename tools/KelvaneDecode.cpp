@@ -1,29 +1,25 @@
 // kelvane-decode: AIS sentences from a recording or a sound card, without a
-// window. Runs the audio through the same receive chain and the same loops
-// as the program, in blocks of 8192 frames, and writes every message's
-// sentences to standard output exactly as the log file would hold them, and
-// to the outputs asked for.
-#include "BrinecoreLibrary.h"
-#include "Capture.h"
-#include "ConsoleSeams.h"
+// window. Runs the audio through the same station as the program, in blocks
+// of 8192 frames, and writes every message's sentences to standard output
+// exactly as the log file would hold them, and to the outputs asked for.
 #include "DecodeOptions.h"
-#include "OutputControl.h"
-#include "OutputDispatch.h"
-#include "ReceiveChain.h"
-#include "ReceiveCounters.h"
-#include "SentenceEncoder.h"
-#include "SentenceFanout.h"
-#include "Replay.h"
-#include "WavWriter.h"
-#include "WaveIn.h"
+
+#include "ais/AisDecoder.h"
+#include "ais/AisJson.h"
+#include "audio/Capture.h"
+#include "audio/WavWriter.h"
+#include "audio/WaveIn.h"
+#include "station/Station.h"
 
 #include <QCoreApplication>
 
 #include <atomic>
 #include <chrono>
 #include <clocale>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -31,12 +27,85 @@
 
 namespace {
 
+using namespace kelvane;
+
 std::atomic<bool> StopRequested{false};
-bool RecordingFailed = false;
 
 extern "C" void RequestStop(int) { StopRequested = true; }
 
-void PrintCounters(const kelvane::ReceiveCounters& c, int32_t channels)
+// What the station says, as lines on standard error for a terminal or a
+// service's journal, and the messages on standard output.
+class ConsoleEvents : public StationEvents {
+public:
+    explicit ConsoleEvents(const DecodeOptions& options) : Options(options) {}
+
+    void Show(const std::string& text, MessageIcon, const std::string&) override
+    {
+        std::fprintf(stderr, "kelvane-decode: %s\n", text.c_str());
+    }
+    void OutputFailed(const OutputFailure& failure) override
+    {
+        std::fprintf(stderr, "kelvane-decode: %s: %s; going on without it\n", OptionOf(failure.Output),
+                     failure.Problem.c_str());
+    }
+    // The window's red box lasts a second; here one line a second at most.
+    void UdpSendFailed() override
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - LastUdpFailure < std::chrono::seconds(1))
+            return;
+        LastUdpFailure = now;
+        std::fprintf(stderr, "kelvane-decode: a UDP datagram could not be sent\n");
+    }
+    // A headless station's journal shows who came and went.
+    void TcpServerClients(size_t, const std::string& event) override
+    {
+        std::fprintf(stderr, "kelvane-decode: TCP server: %s\n", event.c_str());
+    }
+    void TcpClientState(bool connected, const std::string& why) override
+    {
+        std::fprintf(stderr, "kelvane-decode: TCP %s: %s\n", Options.Outputs.TcpClientTarget.c_str(),
+                     connected ? "connected" : ("waiting (" + why + ")").c_str());
+    }
+    void MessageDecoded(const DecodedMessage& message) override
+    {
+        if (Options.Quiet)
+            return;
+        if (Options.Json) {
+            PrintJson(message);
+            return;
+        }
+        std::fwrite(message.Logged.data(), 1, message.Logged.size(), stdout);
+        // Flushed per message, so that a reader sees each at once.
+        std::fflush(stdout);
+    }
+
+private:
+    // --json: each message as one JSON object, gpsd's field names and the
+    // program's own (channel, signal level).
+    static void PrintJson(const DecodedMessage& message)
+    {
+        const std::optional<AisRecord> record = DecodeAisMessage(message.Bits);
+        if (!record)
+            return;  // too short to name its sender
+        std::vector<AisField> extras;
+        const MessageOrigin& origin = message.Origin;
+        if (origin.Channel != RadioChannel::Unknown)
+            extras.push_back({"channel", std::string(1, static_cast<char>(origin.Channel))});
+        if (!std::isnan(origin.LevelDb))
+            extras.push_back({"signal_db", AisReal{origin.LevelDb, 1}});
+        if (!std::isnan(origin.SnrDb))
+            extras.push_back({"snr_db", AisReal{origin.SnrDb, 1}});
+        const std::string line = AisToJson(*record, extras) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fflush(stdout);
+    }
+
+    const DecodeOptions& Options;
+    std::chrono::steady_clock::time_point LastUdpFailure{};
+};
+
+void PrintCounters(const ReceiveCounters& c, int32_t channels)
 {
     std::fprintf(stderr,
                  "Syncs: %d\nValid: %d\nErrors: %d\nPreSyncs: %d\n"
@@ -48,35 +117,133 @@ void PrintCounters(const kelvane::ReceiveCounters& c, int32_t channels)
 }
 
 // What each network output did, for a station's journal.
-void PrintOutputs(const kelvane::OutputControl& outputs, const kelvane::DecodeOptions& options)
+void PrintOutputs(const OutputStats& s, const OutputSettings& outputs)
 {
-    if (options.UseUdp)
+    if (outputs.Udp)
         std::fprintf(stderr, "UDP: %lld datagrams sent, %lld failed\n",
-                     static_cast<long long>(outputs.Udp.Sent), static_cast<long long>(outputs.Udp.Failed));
-    if (!options.TcpServer.empty())
-        std::fprintf(stderr, "TCP server: %lld messages sent; clients: %lld served, %lld dropped for not reading, %lld refused\n",
-                     static_cast<long long>(outputs.TcpServer.BlocksSent),
-                     static_cast<long long>(outputs.TcpServer.ClientsServed),
-                     static_cast<long long>(outputs.TcpServer.ClientsDropped),
-                     static_cast<long long>(outputs.TcpServer.ClientsRefused));
-    if (!options.TcpClient.empty())
+                     static_cast<long long>(s.UdpSent), static_cast<long long>(s.UdpFailed));
+    if (outputs.TcpServer)
+        std::fprintf(stderr,
+                     "TCP server: %lld messages sent; clients: %lld served, %lld dropped for not reading, %lld refused\n",
+                     static_cast<long long>(s.TcpServerBlocksSent),
+                     static_cast<long long>(s.TcpServerClientsServed),
+                     static_cast<long long>(s.TcpServerClientsDropped),
+                     static_cast<long long>(s.TcpServerClientsRefused));
+    if (outputs.TcpClient)
         std::fprintf(stderr, "TCP %s: %lld messages sent, %lld dropped, %lld reconnects\n",
-                     options.TcpClient.c_str(), static_cast<long long>(outputs.TcpClient.BlocksSent),
-                     static_cast<long long>(outputs.TcpClient.BlocksDropped),
-                     static_cast<long long>(outputs.TcpClient.Reconnects));
+                     outputs.TcpClientTarget.c_str(), static_cast<long long>(s.TcpClientBlocksSent),
+                     static_cast<long long>(s.TcpClientBlocksDropped),
+                     static_cast<long long>(s.TcpClientReconnects));
 }
 
-void PrintFrameChecks(const kelvane::ReceiveChain& chain)
+void PrintFrameChecks(const Station& station)
 {
-    if (chain.ActiveDemodulator() == kelvane::Demodulator::Burst)
-        std::fprintf(stderr, "Frame checks: %lld\n", static_cast<long long>(chain.FrameChecks()));
+    if (station.ActiveDemodulator() == Demodulator::Burst)
+        std::fprintf(stderr, "Frame checks: %lld\n", static_cast<long long>(station.FrameChecks()));
+}
+
+ReceiverSettings ChosenReceiver(const DecodeOptions& options)
+{
+    ReceiverSettings receiver;
+    receiver.Demod = options.Demod == "burst"     ? Demodulator::Burst
+                     : options.Demod == "builtin" ? Demodulator::Builtin
+                                                  : Demodulator::Library;
+    receiver.SwapChannels = options.SwapChannels;
+    receiver.BurstRepair = options.Repair;
+    receiver.TraceFlag = options.Trace ? 1 : 0;
+    return receiver;
+}
+
+// Until interrupted: every 250 ms, as the window's monitoring timer, an
+// overrun when the whole ring waits, then the filled buffers in ring order.
+int DecodeLive(const DecodeOptions& options, Station& station, ConsoleEvents& events)
+{
+    station.OpenOutputs(options.Outputs);
+    PortAudioWaveIn layer;
+    Capture capture(layer, events);
+    int32_t rate = options.Rate;
+    if (!capture.OpenWaveIn(rate, options.Device, options.Stereo ? 2 : 1)) {
+        station.CloseOutputs();
+        return 1;
+    }
+    WavWriter recording;
+    bool recordingFailed = false;
+    if (!options.RecordPath.empty()) {
+        const std::string problem = recording.Open(options.RecordPath, capture.CaptureFormat());
+        if (!problem.empty()) {
+            capture.CloseWaveIn();
+            station.CloseOutputs();
+            events.Show(problem, MessageIcon::None, {});
+            return 1;
+        }
+        capture.BufferTap = [&](std::span<const uint8_t> samples) {
+            if (!recording.Write(samples) && !std::exchange(recordingFailed, true))
+                events.Show(recording.Problem(), MessageIcon::None, {});
+        };
+    }
+    station.Start(capture.CaptureFormat(), ChosenReceiver(options));
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+    const auto start = std::chrono::steady_clock::now();
+    auto tick = start;
+    while (!StopRequested) {
+        tick += std::chrono::milliseconds(250);
+        // What the network outputs say is printed while the loop waits.
+        while (!StopRequested && std::chrono::steady_clock::now() < tick) {
+            QCoreApplication::processEvents();
+            station.DeliverEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        station.CaptureTick(capture, [] { QCoreApplication::processEvents(); });
+    }
+    capture.CloseWaveIn();
+    station.Finish();
+    station.CloseOutputs();
+    PrintOutputs(station.Stats(), options.Outputs);
+    int status = 0;
+    if (const std::string problem = recording.Close(); !problem.empty() && !recordingFailed) {
+        events.Show(problem, MessageIcon::None, {});
+        status = 1;
+    }
+    PrintCounters(station.Counters(), capture.CaptureFormat().Channels);
+    PrintFrameChecks(station);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    std::fprintf(stderr, "Overruns: %d\n%.1f s live from device %d at %d Hz\n",
+                 station.Counters().OverrunCount, elapsed.count(), options.Device, rate);
+    return status;
+}
+
+int DecodeFile(const DecodeOptions& options, Station& station)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const ReplayOutcome replay =
+        station.Replay(options.File, true, ChosenReceiver(options),
+                       {.Opened = [&] { station.OpenOutputs(options.Outputs); },
+                        .BetweenBlocks = [] {
+                            QCoreApplication::processEvents();
+                            return true;
+                        }});
+    if (!replay.Problem.empty())
+        std::fprintf(stderr, "%s - %s\n", options.File.c_str(), replay.Problem.c_str());
+    if (!replay.HeaderRead)
+        return 1;
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    station.CloseOutputs();
+    PrintOutputs(station.Stats(), options.Outputs);
+    PrintCounters(station.Counters(), replay.Format.Channels);
+    const double audioSeconds = static_cast<double>(replay.BytesRead) /
+                                replay.Format.FrameBytes() / replay.Format.SampleRate;
+    const double speed = elapsed.count() > 0 ? audioSeconds / elapsed.count() : 0;
+    std::fprintf(stderr, "%.2f s of audio in %.3f s: %.0f \xC3\x97 real time\n", audioSeconds,
+                 elapsed.count(), speed);
+    PrintFrameChecks(station);
+    return replay.Problem.empty() ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    using namespace kelvane;
     DecodeOptions options;
     const std::string problem =
         ParseDecodeOptions(std::vector<std::string>(argv + 1, argv + argc), options);
@@ -100,117 +267,8 @@ int main(int argc, char** argv)
     // Qt takes the user's locale; numbers printed here keep a decimal point.
     std::setlocale(LC_NUMERIC, "C");
 
-    ConsoleView view;
-    ConsoleMessages messages;
-    ConsoleOutputOptions outputOptions(options);
-    OutputSettings settings{options.UseSerial, options.UseLog, options.UseUdp,
-                            !options.TcpServer.empty(), !options.TcpClient.empty(),
-                            !options.StationName.empty()};
-    OutputControl outputs(outputOptions, messages, settings);
-    OutputDispatch dispatch(outputs, messages);
-    JsonPrinter json;
-    json.On = options.Json && !options.Quiet;
-    SentenceFanout toAll{&dispatch, &json};
-    if (!options.Quiet && !options.Json) {
-        dispatch.Mirror = [](std::string_view block) {
-            // Flushed per message, so that a reader sees each at once.
-            std::fwrite(block.data(), 1, block.size(), stdout);
-            std::fflush(stdout);
-        };
-    }
-    ReceiveCounters counters(view);
-    SentenceEncoder encoder(counters, toAll);
-    BrinecoreLibrary library;
-    ReceiveChain chain(counters, view, encoder, messages, library);
-    chain.TraceText = [](std::string_view text) {
-        std::fwrite(text.data(), 1, text.size(), stderr);
-    };
-    chain.SwapChannels = options.SwapChannels;
-    chain.BurstRepair = options.Repair;
-
-    const Demodulator demodulator = options.Demod == "burst"     ? Demodulator::Burst
-                                    : options.Demod == "builtin" ? Demodulator::Builtin
-                                                                 : Demodulator::Library;
-    const int32_t traceFlag = options.Trace ? 1 : 0;
-    if (options.Device >= 0) {
-        // The window's monitoring loop: every 250 ms, an overrun when the
-        // whole ring waits, then the filled buffers in ring order.
-        outputs.OpenOutputs();
-        PortAudioWaveIn layer;
-        Capture capture(layer, messages);
-        int32_t rate = options.Rate;
-        if (!capture.OpenWaveIn(rate, options.Device, options.Stereo ? 2 : 1)) {
-            outputs.CloseOutputs();
-            messages.Show("Start Monitoring Failed!", MessageIcon::None, "");
-            return 1;
-        }
-        WavWriter recording;
-        if (!options.RecordPath.empty()) {
-            const std::string problem = recording.Open(options.RecordPath, capture.CaptureFormat());
-            if (!problem.empty()) {
-                capture.CloseWaveIn();
-                outputs.CloseOutputs();
-                messages.Show(problem, MessageIcon::None, "");
-                return 1;
-            }
-            capture.BufferTap = [&](std::span<const uint8_t> samples) {
-                if (!recording.Write(samples) && !std::exchange(RecordingFailed, true))
-                    messages.Show(recording.Problem(), MessageIcon::None, "");
-            };
-        }
-        chain.Start(capture.CaptureFormat(), demodulator, traceFlag);
-        std::signal(SIGINT, RequestStop);
-        std::signal(SIGTERM, RequestStop);
-        const auto start = std::chrono::steady_clock::now();
-        auto tick = start;
-        while (!StopRequested) {
-            tick += std::chrono::milliseconds(250);
-            // The network outputs (clients coming, reconnections) are
-            // served while the loop waits.
-            while (!StopRequested && std::chrono::steady_clock::now() < tick) {
-                QCoreApplication::processEvents();
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-            CaptureTick(capture, chain, [] { QCoreApplication::processEvents(); });
-        }
-        capture.CloseWaveIn();
-        chain.Finish();
-        outputs.CloseOutputs();
-        PrintOutputs(outputs, options);
-        int status = 0;
-        if (const std::string problem = recording.Close(); !problem.empty() && !RecordingFailed) {
-            messages.Show(problem, MessageIcon::None, "");
-            status = 1;
-        }
-        PrintCounters(counters, capture.CaptureFormat().Channels);
-        PrintFrameChecks(chain);
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        std::fprintf(stderr, "Overruns: %d\n%.1f s live from device %d at %d Hz\n",
-                     counters.OverrunCount, elapsed.count(), options.Device, rate);
-        return status;
-    }
-
-    const auto start = std::chrono::steady_clock::now();
-    // Events run between blocks, for the network outputs.
-    const ReplayOutcome replay = ReplayWavFile(options.File, true, chain, demodulator, traceFlag,
-                                               {.Opened = [&] { outputs.OpenOutputs(); },
-                                                .BetweenBlocks = [] {
-                                                    QCoreApplication::processEvents();
-                                                    return true;
-                                                }});
-    if (!replay.Problem.empty())
-        std::fprintf(stderr, "%s - %s\n", options.File.c_str(), replay.Problem.c_str());
-    if (!replay.HeaderRead)
-        return 1;
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    outputs.CloseOutputs();
-    PrintOutputs(outputs, options);
-    PrintCounters(counters, replay.Format.Channels);
-    const double audioSeconds = static_cast<double>(replay.BytesRead) /
-                                replay.Format.FrameBytes() / replay.Format.SampleRate;
-    const double speed = elapsed.count() > 0 ? audioSeconds / elapsed.count() : 0;
-    std::fprintf(stderr, "%.2f s of audio in %.3f s: %.0f \xC3\x97 real time\n", audioSeconds,
-                 elapsed.count(), speed);
-    PrintFrameChecks(chain);
-    return replay.Problem.empty() ? 0 : 1;
+    ConsoleEvents events(options);
+    Station station(events);
+    station.TraceText = [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); };
+    return options.Device >= 0 ? DecodeLive(options, station, events) : DecodeFile(options, station);
 }

@@ -1,6 +1,6 @@
-#include "AisDecoder.h"
+#include "ais/AisDecoder.h"
 
-#include "AisTexts.h"
+#include "ais/AisTexts.h"
 
 #include <algorithm>
 #include <cmath>

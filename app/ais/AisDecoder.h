@@ -6,7 +6,7 @@
 // type, repeat indicator and MMSI.
 #pragma once
 
-#include "AisRecord.h"
+#include "ais/AisRecord.h"
 
 #include <cstdint>
 #include <optional>

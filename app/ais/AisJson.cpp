@@ -1,4 +1,4 @@
-#include "AisJson.h"
+#include "ais/AisJson.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // scripts written for gpsd's output read it.
 #pragma once
 
-#include "AisRecord.h"
+#include "ais/AisRecord.h"
 
 #include <span>
 #include <string>

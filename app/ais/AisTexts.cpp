@@ -1,4 +1,4 @@
-#include "AisTexts.h"
+#include "ais/AisTexts.h"
 
 #include <array>
 

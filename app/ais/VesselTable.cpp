@@ -1,4 +1,4 @@
-#include "VesselTable.h"
+#include "ais/VesselTable.h"
 
 #include <algorithm>
 #include <cmath>

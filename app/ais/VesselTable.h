@@ -4,7 +4,7 @@
 // C++; the vessel window shows it.
 #pragma once
 
-#include "AisRecord.h"
+#include "ais/AisRecord.h"
 
 #include <cstdint>
 #include <deque>

@@ -2,7 +2,7 @@
 // memory.
 #pragma once
 
-#include "AudioFormat.h"
+#include "core/AudioFormat.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,6 @@
-#include "Capture.h"
+#include "audio/Capture.h"
 
-#include "KeptTexts.h"
-#include "ReceiveChain.h"
+#include "core/KeptTexts.h"
 
 #include <span>
 #include <string>
@@ -94,7 +93,7 @@ bool Capture::CloseWaveIn()
     return true;
 }
 
-void Capture::DispatchFilledBuffers(ReceiveChain& chain,
+void Capture::DispatchFilledBuffers(const BlockHandler& process,
                                     const std::function<void()>& processEvents)
 {
     const int32_t n = FilledCount.load();
@@ -105,7 +104,7 @@ void Capture::DispatchFilledBuffers(ReceiveChain& chain,
         const std::span<const uint8_t> samples(header.Data, BufferBytes);
         if (BufferTap)
             BufferTap(samples);
-        chain.ProcessBlock(samples);
+        process(samples);
         Device.AddBuffer(header);
         processEvents();
     }

@@ -4,10 +4,10 @@
 // them.
 #pragma once
 
-#include "SoundCapture.h"
-#include "WaveIn.h"
+#include "audio/SoundCapture.h"
+#include "audio/WaveIn.h"
 
-#include "MessageBoxes.h"
+#include "core/MessageBoxes.h"
 
 #include <array>
 #include <atomic>
@@ -18,7 +18,7 @@ namespace kelvane {
 
 class Capture : public SoundCapture {
 public:
-    static constexpr int32_t RingSize = 30;
+    static constexpr int32_t RingSize = CaptureRingSize;
     static constexpr uint32_t BufferFrames = BlockFrames;
 
     Capture(WaveInDevice& device, MessageBoxes& messages) : Device(device), Messages(messages) {}
@@ -29,7 +29,7 @@ public:
     AudioFormat CaptureFormat() const override { return Format; }
     bool CloseWaveIn() override;
     int32_t FilledBuffers() const override { return FilledCount.load(); }
-    void DispatchFilledBuffers(ReceiveChain& chain,
+    void DispatchFilledBuffers(const BlockHandler& process,
                                const std::function<void()>& processEvents) override;
 
     // The device's completion callback, on its thread: counts a full buffer.

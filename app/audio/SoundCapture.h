@@ -1,8 +1,8 @@
-// The sound card as the window's monitoring control sees it: the input
+// The sound card as a monitoring loop sees it: the input
 // devices, opening and closing the capture, and the buffers it has filled.
 #pragma once
 
-#include "AudioFormat.h"
+#include "core/AudioFormat.h"
 
 #include <cstdint>
 #include <functional>
@@ -12,7 +12,12 @@
 
 namespace kelvane {
 
-class ReceiveChain;
+// The buffers kept queued with the device: when all of them wait, the
+// reader has fallen behind (an overrun).
+inline constexpr int32_t CaptureRingSize = 30;
+
+// What a recorded block is handed to.
+using BlockHandler = std::function<void(std::span<const uint8_t>)>;
 
 class SoundCapture {
 public:
@@ -35,19 +40,14 @@ public:
     // Buffers filled and not yet dispatched; 30 means the ring is full.
     virtual int32_t FilledBuffers() const = 0;
 
-    // Runs every buffer filled so far through the chain, in the order they
-    // were recorded, queues each again, and lets the window process its
-    // events between buffers. Each buffer goes to the tap first, when set.
-    virtual void DispatchFilledBuffers(ReceiveChain& chain,
+    // Hands every buffer filled so far to process, in the order they were
+    // recorded, queues each again, and lets the window process its events
+    // between buffers. Each buffer goes to the tap first, when set.
+    virtual void DispatchFilledBuffers(const BlockHandler& process,
                                        const std::function<void()>& processEvents) = 0;
 
     // Sees every buffer as it was recorded (kelvane-decode --record).
     std::function<void(std::span<const uint8_t>)> BufferTap;
 };
-
-// One tick of the capture timer: an overrun is counted when the whole ring
-// waits, then every filled buffer is dispatched in ring order.
-void CaptureTick(SoundCapture& capture, ReceiveChain& chain,
-                 const std::function<void()>& processEvents);
 
 }  // namespace kelvane

@@ -1,6 +1,6 @@
 // RIFF/WAVE reading (Microsoft RIFF, "fmt " and "data" chunks). The reader is
 // sequential, so it also works on pipes.
-#include "WavReader.h"
+#include "audio/WavReader.h"
 
 #include <array>
 #include <cerrno>

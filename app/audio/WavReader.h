@@ -3,8 +3,8 @@
 // receivers, and the command-line decoder).
 #pragma once
 
-#include "AudioFormat.h"
-#include "BlockSource.h"
+#include "core/AudioFormat.h"
+#include "audio/BlockSource.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "WavWriter.h"
+#include "audio/WavWriter.h"
 
 #include <array>
 #include <cerrno>

@@ -4,7 +4,7 @@
 // program killed) keeps size 0 there, which readers take as "to the end".
 #pragma once
 
-#include "AudioFormat.h"
+#include "core/AudioFormat.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "WaveIn.h"
+#include "audio/WaveIn.h"
 
 #include <portaudio.h>
 

@@ -5,7 +5,7 @@
 // through a callback on that thread.
 #pragma once
 
-#include "AudioFormat.h"
+#include "core/AudioFormat.h"
 
 #include <array>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "LogFile.h"
+#include "output/LogFile.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
-#include "SerialPort.h"
+#include "output/SerialPort.h"
 
-#include "KeptTexts.h"
-#include "TextFields.h"
+#include "core/KeptTexts.h"
+#include "core/TextFields.h"
 
 #include <QDeadlineTimer>
 #include <QSerialPortInfo>

@@ -3,7 +3,7 @@
 // exclusively from the start of a run to its end.
 #pragma once
 
-#include "MessageBoxes.h"
+#include "core/MessageBoxes.h"
 
 #include <QSerialPort>
 

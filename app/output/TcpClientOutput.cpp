@@ -1,7 +1,7 @@
-#include "TcpClientOutput.h"
+#include "output/TcpClientOutput.h"
 
-#include "TcpServerOutput.h"
-#include "TextFields.h"
+#include "output/TcpServerOutput.h"
+#include "core/TextFields.h"
 
 #include <QDeadlineTimer>
 

@@ -1,6 +1,6 @@
-#include "TcpServerOutput.h"
+#include "output/TcpServerOutput.h"
 
-#include "TextFields.h"
+#include "core/TextFields.h"
 
 #include <QDeadlineTimer>
 

@@ -1,6 +1,6 @@
-#include "UdpTargets.h"
+#include "output/UdpTargets.h"
 
-#include "TextFields.h"
+#include "core/TextFields.h"
 
 #include <QHostInfo>
 #include <QNetworkInterface>

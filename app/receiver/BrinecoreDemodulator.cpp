@@ -1,4 +1,4 @@
-#include "BrinecoreDemodulator.h"
+#include "receiver/BrinecoreDemodulator.h"
 
 #include "Brinecore.h"
 

@@ -3,9 +3,9 @@
 // library's output apart (HandleDemodBytes).
 #pragma once
 
-#include "BrinecoreEngine.h"
-#include "ChannelDemodulator.h"
-#include "FrameSink.h"
+#include "receiver/BrinecoreEngine.h"
+#include "receiver/ChannelDemodulator.h"
+#include "receiver/FrameSink.h"
 
 #include <functional>
 #include <limits>

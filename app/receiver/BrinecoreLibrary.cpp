@@ -1,4 +1,4 @@
-#include "BrinecoreLibrary.h"
+#include "receiver/BrinecoreLibrary.h"
 
 #include <filesystem>
 #include <system_error>

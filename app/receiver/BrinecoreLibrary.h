@@ -6,7 +6,7 @@
 #pragma once
 
 #include "Brinecore.h"
-#include "BrinecoreEngine.h"
+#include "receiver/BrinecoreEngine.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "BuiltinDemodulator.h"
+#include "receiver/BuiltinDemodulator.h"
 
-#include "ChannelDemodulator.h"
+#include "receiver/ChannelDemodulator.h"
 
 #include <algorithm>
 #include <cmath>

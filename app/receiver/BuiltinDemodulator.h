@@ -3,8 +3,8 @@
 // the alternative to the Brinecore library.
 #pragma once
 
-#include "ChannelDemodulator.h"
-#include "FrameSink.h"
+#include "receiver/ChannelDemodulator.h"
+#include "receiver/FrameSink.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "BurstDecoder.h"
+#include "receiver/BurstDecoder.h"
 
-#include "AisMessageLengths.h"
-#include "FrameCheck.h"
+#include "receiver/AisMessageLengths.h"
+#include "receiver/FrameCheck.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "BurstDemodulator.h"
+#include "receiver/BurstDemodulator.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,10 +6,10 @@
 // frame needs, so that bursts straddling blocks are received whole.
 #pragma once
 
-#include "BurstDecoder.h"
-#include "BurstSearch.h"
-#include "ChannelDemodulator.h"
-#include "FrameSink.h"
+#include "receiver/BurstDecoder.h"
+#include "receiver/BurstSearch.h"
+#include "receiver/ChannelDemodulator.h"
+#include "receiver/FrameSink.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "BurstSearch.h"
+#include "receiver/BurstSearch.h"
 
 #include <algorithm>
 #include <cmath>

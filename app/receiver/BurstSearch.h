@@ -6,7 +6,7 @@
 // keeps only the look-back its windows need.
 #pragma once
 
-#include "BurstDecoder.h"
+#include "receiver/BurstDecoder.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "ChannelDemodulator.h"
+#include "receiver/ChannelDemodulator.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,4 @@
-#include "FrameCheck.h"
-
-#include "SentenceEncoder.h"
+#include "receiver/FrameCheck.h"
 
 #include <array>
 
@@ -51,9 +49,5 @@ std::vector<int32_t> PayloadBits(std::span<const uint8_t> frame)
     return bits;
 }
 
-void FrameToBits(std::span<const uint8_t> frame, SentenceEncoder& encoder, const MessageOrigin& origin)
-{
-    encoder.BuildSentences(PayloadBits(frame), origin);
-}
 
 }  // namespace kelvane

@@ -1,17 +1,13 @@
 // HDLC frame check sequence, FCS-16 of ISO/IEC 13239 and ITU-T X.25
-// (CRC-16/X-25: reflected polynomial 0x8408, initial value 0xFFFF), and the
-// hand-over of a good frame's payload to the sentence encoder.
+// (CRC-16/X-25: reflected polynomial 0x8408, initial value 0xFFFF), and a good
+// frame's payload as message bits.
 #pragma once
-
-#include "SentenceSink.h"
 
 #include <cstdint>
 #include <span>
 #include <vector>
 
 namespace kelvane {
-
-class SentenceEncoder;
 
 // Register value after running the check over a frame's data followed by its
 // correct check octets.
@@ -31,9 +27,5 @@ bool BitIsSet(int32_t value, int32_t bitIndex);
 // Octets arrive least significant bit first, so this restores the order in
 // which the message's fields were written.
 std::vector<int32_t> PayloadBits(std::span<const uint8_t> frame);
-
-// PayloadBits of the frame, handed to the encoder with its origin.
-void FrameToBits(std::span<const uint8_t> frame, SentenceEncoder& encoder,
-                 const MessageOrigin& origin = {});
 
 }  // namespace kelvane

@@ -1,17 +1,11 @@
-#include "ReceiveChain.h"
+#include "receiver/ReceiveChain.h"
 
-#include "BuiltinDemodulator.h"
-#include "BurstDemodulator.h"
-#include "SentenceEncoder.h"
+#include "receiver/BuiltinDemodulator.h"
+#include "receiver/BurstDemodulator.h"
 
 namespace kelvane {
 
-ReceiveChain::ReceiveChain(ReceiveCounters& counters, ReceiverView& view,
-                           SentenceEncoder& encoder, MessageBoxes& messages,
-                           BrinecoreLibrary& library)
-    : Frames(counters, view, encoder), Messages(messages), Library(library)
-{
-}
+ReceiveChain::ReceiveChain(FrameSink& sink, BrinecoreLibrary& library) : Frames(sink), Library(library) {}
 
 ReceiveChain::~ReceiveChain() = default;
 
@@ -41,19 +35,18 @@ std::unique_ptr<ChannelDemodulator> ReceiveChain::MakeDemodulator(RadioChannel c
     return nullptr;
 }
 
-void ReceiveChain::Start(const AudioFormat& format, Demodulator demodulator, int32_t traceFlag)
+std::string ReceiveChain::Start(const AudioFormat& format, Demodulator demodulator, int32_t traceFlag)
 {
     StreamFormat = format;
     TraceFlag = traceFlag;
     Active = demodulator;
+    std::string problem;
     if (Active == Demodulator::Library && format.Channels == 1 && !Library.Load()) {
-        Messages.Show(Library.Problem() + " The built-in demodulator serves instead.",
-                      MessageIcon::Exclamation);
+        problem = Library.Problem() + " The built-in demodulator serves instead.";
         Active = Demodulator::Builtin;
     }
     Demodulators.clear();
     Cores.clear();
-    Frames.StartStream();
     if (format.Channels == 1) {
         Demodulators.push_back(MakeDemodulator(RadioChannel::Unknown, 0));
     } else {
@@ -64,6 +57,7 @@ void ReceiveChain::Start(const AudioFormat& format, Demodulator demodulator, int
     }
     for (const auto& d : Demodulators)
         d->Start(format.SampleRate);
+    return problem;
 }
 
 void ReceiveChain::Finish()
@@ -81,7 +75,6 @@ void ReceiveChain::ProcessBlock(std::span<const uint8_t> block)
         // 8-bit mono: straight from the buffer, as the library has always
         // been called.
         Demodulators[0]->ProcessBlock({block, {}});
-        Frames.ShowLevel();
         return;
     }
     const size_t frames = block.size() / frameBytes;
@@ -123,7 +116,6 @@ void ReceiveChain::ProcessBlock(std::span<const uint8_t> block)
     }
     for (size_t c = 0; c < channels; ++c)
         Demodulators[c]->ProcessBlock({SideBytes[c], SideWide[c]});
-    Frames.ShowLevel();
 }
 
 void ReceiveChain::HandleDemodBytes(std::span<const uint8_t> output)

@@ -1,27 +1,22 @@
-// Samples in, sentences out: the one road every block of audio takes,
-// whatever its source (sound card, WAV file, standard input) and whatever
-// the demodulator. Each channel of the stream has a demodulator of its own;
-// all of them report to one FramePath, which counts, checks and encodes.
+// Samples in, frames out: every block of audio, whatever its source (sound
+// card, WAV file, standard input), is taken apart into its channels, and each
+// channel has a demodulator of its own; all of them report to one frame sink.
 #pragma once
 
-#include "AudioFormat.h"
-#include "BrinecoreDemodulator.h"
-#include "BrinecoreLibrary.h"
-#include "ChannelDemodulator.h"
-#include "FramePath.h"
-#include "MessageBoxes.h"
-#include "ReceiveCounters.h"
-#include "ReceiverView.h"
+#include "core/AudioFormat.h"
+#include "receiver/BrinecoreDemodulator.h"
+#include "receiver/BrinecoreLibrary.h"
+#include "receiver/ChannelDemodulator.h"
+#include "receiver/FrameSink.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace kelvane {
-
-class SentenceEncoder;
 
 // Which receiver demodulates: the Brinecore library, the built-in
 // zero-crossing demodulator, or the burst demodulator for weak signals.
@@ -29,8 +24,7 @@ enum class Demodulator { Library, Builtin, Burst };
 
 class ReceiveChain {
 public:
-    ReceiveChain(ReceiveCounters& counters, ReceiverView& view, SentenceEncoder& encoder,
-                 MessageBoxes& messages, BrinecoreLibrary& library);
+    ReceiveChain(FrameSink& sink, BrinecoreLibrary& library);
     ~ReceiveChain();
     ReceiveChain(const ReceiveChain&) = delete;
     ReceiveChain& operator=(const ReceiveChain&) = delete;
@@ -39,25 +33,17 @@ public:
     // demodulator and its sentences no channel letter; a stereo one has one
     // demodulator per side, left A and right B (or the other way round with
     // SwapChannels). The library serves a mono stream itself: it is loaded
-    // on first use and re-initialised; if it cannot be loaded, one message
-    // says so and the built-in demodulator serves this stream. A stereo
+    // on first use and re-initialised; if it cannot be loaded, the built-in
+    // demodulator serves this stream and Start returns the message that
+    // says so (else ""). A stereo
     // stream runs an instance of the library's core for each side. The
     // built-in demodulator initialises at the first block. traceFlag 1 asks
     // the library for its trace.
-    void Start(const AudioFormat& format, Demodulator demodulator, int32_t traceFlag = 0);
-    void Start(int32_t sampleRate, Demodulator demodulator, int32_t traceFlag = 0)
-    {
-        Start(AudioFormat{sampleRate, 1, 8}, demodulator, traceFlag);
-    }
-    void Start(int32_t sampleRate, bool useLibrary, int32_t traceFlag = 0)
-    {
-        Start(sampleRate, useLibrary ? Demodulator::Library : Demodulator::Builtin, traceFlag);
-    }
+    std::string Start(const AudioFormat& format, Demodulator demodulator, int32_t traceFlag = 0);
 
     // One block of the stream, its frames interleaved as the format says
     // (8192 frames from capture or replay, fewer at a file's end; a partial
-    // frame at the end is ignored). Then the level bar shows the block's
-    // peak.
+    // frame at the end is ignored).
     void ProcessBlock(std::span<const uint8_t> block);
     // The end of a stream: the burst demodulator decodes what still waits
     // for samples to come.
@@ -70,7 +56,6 @@ public:
     bool UsingLibrary() const { return Active == Demodulator::Library; }
     Demodulator ActiveDemodulator() const { return Active; }
     const AudioFormat& Format() const { return StreamFormat; }
-    ReceiveCounters& Counters() { return Frames.Counters; }
 
     // Set before Start: with two channels, left is B and right is A.
     bool SwapChannels = false;
@@ -88,8 +73,7 @@ public:
 private:
     std::unique_ptr<ChannelDemodulator> MakeDemodulator(RadioChannel channel, size_t side);
 
-    FramePath Frames;
-    MessageBoxes& Messages;
+    FrameSink& Frames;
     BrinecoreLibrary& Library;
 
     Demodulator Active = Demodulator::Builtin;

@@ -1,4 +1,4 @@
-#include "FileDialogs.h"
+#include "shell/FileDialogs.h"
 
 namespace kelvane {
 

@@ -1,7 +1,7 @@
 // Monitoring from the sound card: start, the 250 ms capture timer, stop.
-#include "frmGMSK.h"
+#include "shell/frmGMSK.h"
 
-#include "WindowCommon.h"
+#include "shell/WindowCommon.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -24,7 +24,7 @@ void frmGMSK::cmdStartMonitoring_Click()
 
 void frmGMSK::StartMonitoring()
 {
-    OutputsControl.OpenOutputs();
+    Core.OpenOutputs(ChosenOutputs());
     if (SoundDevice->currentIndex() >= 0)
         SoundDeviceNumber = SoundDevice->currentIndex();
     if (!Capture.OpenWaveIn(SampleRate, SoundDeviceNumber, Receivers)) {
@@ -34,8 +34,7 @@ void frmGMSK::StartMonitoring()
     }
     // The built-in receiver initialises at the first buffer; the library
     // is re-initialised now.
-    Chain.SwapChannels = SwapAB;
-    Chain.Start(Capture.CaptureFormat(), ChosenDemodulator(), DemodTrace);
+    Core.Start(Capture.CaptureFormat(), ChosenReceiver());
     cmdReplay->setEnabled(false);
     ClearCounters();
     Timer->setInterval(250);
@@ -47,7 +46,7 @@ void frmGMSK::StartMonitoring()
 
 void frmGMSK::CloseOutputs()
 {
-    OutputsControl.CloseOutputs();
+    Core.CloseOutputs();
     // The network outputs' state belongs to the run.
     lblTcpClients->clear();
     lblTcpClientState->clear();
@@ -56,7 +55,7 @@ void frmGMSK::CloseOutputs()
 void frmGMSK::StopMonitoring()
 {
     // The burst demodulator's last bursts still reach the outputs.
-    Chain.Finish();
+    Core.Finish();
     CloseOutputs();
     Capture.CloseWaveIn();
     Timer->stop();
@@ -71,7 +70,7 @@ void frmGMSK::Timer_Timer()
     if (Dispatching)
         return;  // one dispatch at a time
     Dispatching = true;
-    CaptureTick(Capture, Chain, [] { QCoreApplication::processEvents(); });
+    Core.CaptureTick(Capture, [] { QCoreApplication::processEvents(); });
     Dispatching = false;
     if (StopAfterDispatch) {
         StopAfterDispatch = false;

@@ -1,8 +1,8 @@
 // The serial ports and sound devices the window offers.
-#include "frmGMSK.h"
+#include "shell/frmGMSK.h"
 
-#include "TextFields.h"
-#include "WindowCommon.h"
+#include "core/TextFields.h"
+#include "shell/WindowCommon.h"
 
 #include <QCheckBox>
 #include <QComboBox>

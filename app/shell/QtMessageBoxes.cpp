@@ -1,4 +1,4 @@
-#include "QtMessageBoxes.h"
+#include "shell/QtMessageBoxes.h"
 
 #include <QMessageBox>
 

@@ -1,7 +1,7 @@
 // Messages as modal message boxes on the window.
 #pragma once
 
-#include "MessageBoxes.h"
+#include "core/MessageBoxes.h"
 
 class QWidget;
 

@@ -1,8 +1,7 @@
 // Replay File: a recording through the receive chain, and the speed check.
-#include "frmGMSK.h"
+#include "shell/frmGMSK.h"
 
-#include "Replay.h"
-#include "WindowCommon.h"
+#include "shell/WindowCommon.h"
 
 #include <QDateTime>
 #include <QPushButton>
@@ -42,7 +41,7 @@ void frmGMSK::cmdReplay_Click()
     cmdReplay->setText("Stop Replay");
     cmdStartMonitoring->setEnabled(false);
     EnableSettings(false);
-    OutputsControl.OpenOutputs();
+    Core.OpenOutputs(ChosenOutputs());
     setWindowTitle(Q(VersionCaption() + " - " + fileName));
 
     const qint64 start = QDateTime::currentSecsSinceEpoch();
@@ -67,13 +66,12 @@ std::string frmGMSK::ReplayWavFile(const std::string& fileName)
 {
     // With two receivers the file may be 16-bit or stereo; with one it is
     // 8-bit mono, as it always was.
-    Chain.SwapChannels = SwapAB;
     const ReplayOutcome outcome =
-        kelvane::ReplayWavFile(fileName, Receivers == 2, Chain, ChosenDemodulator(), DemodTrace,
-                               {.Opened = {}, .BetweenBlocks = [this] {
-                                   QCoreApplication::processEvents();
-                                   return ReplayActive;
-                               }});
+        Core.Replay(fileName, Receivers == 2, ChosenReceiver(),
+                    {.Opened = {}, .BetweenBlocks = [this] {
+                         QCoreApplication::processEvents();
+                         return ReplayActive;
+                     }});
     if (outcome.HeaderRead) {
         SampleRate = outcome.Format.SampleRate;
         WavDataBytes = outcome.WavDataBytes;

@@ -1,6 +1,6 @@
-#include "SettingsStore.h"
+#include "shell/SettingsStore.h"
 
-#include "TextFields.h"
+#include "core/TextFields.h"
 
 #include <QSettings>
 #include <QStandardPaths>

@@ -1,7 +1,7 @@
 // Closing the window, and minimised running in the tray.
-#include "frmGMSK.h"
+#include "shell/frmGMSK.h"
 
-#include "WindowCommon.h"
+#include "shell/WindowCommon.h"
 
 #include <QCloseEvent>
 #include <QSystemTrayIcon>

@@ -1,8 +1,8 @@
 // The window's settings: read once as it loads, written once as it unloads;
 // a store error is shown with its number and the defaults serve.
-#include "frmGMSK.h"
+#include "shell/frmGMSK.h"
 
-#include "WindowCommon.h"
+#include "shell/WindowCommon.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -79,18 +79,18 @@ void frmGMSK::LoadSettings()
     }
     UseDLL = true;
     for (auto [name, defaultText, target] :
-         {std::tuple{"EnableSerial", "True", &Outputs.EnableSerial},
-          std::tuple{"EnableLogfile", "False", &Outputs.EnableLogfile},
-          std::tuple{"EnableIPLogging", "False", &Outputs.EnableIPLogging}}) {
+         {std::tuple{"EnableSerial", "True", &EnableSerial},
+          std::tuple{"EnableLogfile", "False", &EnableLogfile},
+          std::tuple{"EnableIPLogging", "False", &EnableIPLogging}}) {
         text = ReadSetting(name, defaultText);
         if (!text.empty())
             ParseFlag(text, *target);  // a text that is no flag keeps the default
     }
     txtIPPort->setText(Q(ReadSetting("IPPort", "")));
     for (auto [name, defaultText, target] :
-         {std::tuple{"EnableTcpServer", "False", &Outputs.EnableTcpServer},
-          std::tuple{"EnableTcpClient", "False", &Outputs.EnableTcpClient},
-          std::tuple{"EnableTagBlocks", "False", &Outputs.EnableTagBlocks}}) {
+         {std::tuple{"EnableTcpServer", "False", &EnableTcpServer},
+          std::tuple{"EnableTcpClient", "False", &EnableTcpClient},
+          std::tuple{"EnableTagBlocks", "False", &EnableTagBlocks}}) {
         text = ReadSetting(name, defaultText);
         if (!text.empty())
             ParseFlag(text, *target);
@@ -138,15 +138,15 @@ void frmGMSK::SaveSettings()
     WriteSetting("SoundDeviceNumber", std::to_string(SoundDeviceNumber));
     WriteSetting("SamplesPerSecond", std::to_string(SampleRate));
     WriteSetting("UseDLL", flag(UseDLL));
-    WriteSetting("EnableSerial", flag(Outputs.EnableSerial));
-    WriteSetting("EnableLogfile", flag(Outputs.EnableLogfile));
-    WriteSetting("EnableIPLogging", flag(Outputs.EnableIPLogging));
+    WriteSetting("EnableSerial", flag(EnableSerial));
+    WriteSetting("EnableLogfile", flag(EnableLogfile));
+    WriteSetting("EnableIPLogging", flag(EnableIPLogging));
     WriteSetting("IPPort", txtIPPort->text().toStdString());
-    WriteSetting("EnableTcpServer", flag(Outputs.EnableTcpServer));
+    WriteSetting("EnableTcpServer", flag(EnableTcpServer));
     WriteSetting("TcpServerPort", txtTcpServer->text().toStdString());
-    WriteSetting("EnableTcpClient", flag(Outputs.EnableTcpClient));
+    WriteSetting("EnableTcpClient", flag(EnableTcpClient));
     WriteSetting("TcpClientTarget", txtTcpClient->text().toStdString());
-    WriteSetting("EnableTagBlocks", flag(Outputs.EnableTagBlocks));
+    WriteSetting("EnableTagBlocks", flag(EnableTagBlocks));
     WriteSetting("StationName", txtStationName->text().toStdString());
     WriteSetting("StationLatitude", Vessels->StationLatitude());
     WriteSetting("StationLongitude", Vessels->StationLongitude());

@@ -1,7 +1,7 @@
-#include "frmGMSK.h"
+#include "shell/frmGMSK.h"
 
 #include "Version.h"
-#include "WindowCommon.h"
+#include "shell/WindowCommon.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -55,13 +55,15 @@ QLabel* AddLabel(QWidget* parent, const QString& text, QRect where)
 
 frmGMSK::frmGMSK(MessageBoxes& messages, SoundCapture& capture, SettingsStore& store,
                  DesktopServices desktop)
-    : Counters(*this), OutputsControl(*this, messages, Outputs), Vessels(new frmVessels(this)),
-      Messages(messages), Capture(capture), Store(store), Desktop(std::move(desktop)),
-      Dispatch(OutputsControl, messages), Feed(*Vessels),
-      ToOutputsAndVessels{&Dispatch, &Feed}, Encoder(Counters, ToOutputsAndVessels),
-      Chain(Counters, *this, Encoder, messages, Library)
+    : Vessels(new frmVessels(this)), Core(*this), Messages(messages), Capture(capture),
+      Store(store), Desktop(std::move(desktop))
 {
     BuildControls();
+    // The network outputs' news arrives on their thread; it is shown from
+    // this window's event loop.
+    Core.EventsWaiting = [this] {
+        QMetaObject::invokeMethod(this, [this] { Core.DeliverEvents(); }, Qt::QueuedConnection);
+    };
 }
 
 void frmGMSK::cmdVessels_Click()
@@ -273,15 +275,15 @@ void frmGMSK::Form_Load()
 
     if (UseDLL)
         cbUseDLL->setChecked(true);
-    if (Outputs.EnableSerial)
+    if (EnableSerial)
         cbSerial->setChecked(true);
-    if (Outputs.EnableLogfile)
+    if (EnableLogfile)
         cbLogfile->setChecked(true);
-    if (Outputs.EnableIPLogging)
+    if (EnableIPLogging)
         cbPush->setChecked(true);
-    cbTcpServer->setChecked(Outputs.EnableTcpServer);
-    cbTcpClient->setChecked(Outputs.EnableTcpClient);
-    cbTagBlocks->setChecked(Outputs.EnableTagBlocks);
+    cbTcpServer->setChecked(EnableTcpServer);
+    cbTcpClient->setChecked(EnableTcpClient);
+    cbTagBlocks->setChecked(EnableTagBlocks);
     if (EnableStartMin)
         cbStartMinMon->setChecked(true);
     if (HighSensitivity)
@@ -311,7 +313,7 @@ void frmGMSK::ClearCounters()
     for (QLabel* label : {lblPreSyncs, lblSyncs, lblValid, lblVPct, lblErrors, lblEPct,
                           lblOverruns, lbl123, lbl5, lbl1819, lbl21, lblOther, lblValidAB})
         label->setText(QString());
-    Counters.Clear();
+    Core.ClearCounters();
 }
 
 void frmGMSK::EnableSettings(bool enable)
@@ -333,8 +335,6 @@ QLabel* frmGMSK::Label(Counter label) const
     case Counter::Valid: return lblValid;
     case Counter::Errors: return lblErrors;
     case Counter::Overruns: return lblOverruns;
-    case Counter::ValidPercent: return lblVPct;
-    case Counter::ErrorPercent: return lblEPct;
     case Counter::Types123: return lbl123;
     case Counter::Type5: return lbl5;
     case Counter::Types1819: return lbl1819;
@@ -345,13 +345,42 @@ QLabel* frmGMSK::Label(Counter label) const
     return lblOther;
 }
 
-void frmGMSK::SetCaption(Counter label, const std::string& text) { Label(label)->setText(Q(text)); }
+std::string frmGMSK::Percent(int32_t part, int32_t whole)
+{
+    if (whole <= 0)
+        return "0%";
+    // Whole-number arithmetic, so that 12.5 % is always 13 %.
+    const int64_t rounded = (200 * static_cast<int64_t>(part) + whole) / (2 * static_cast<int64_t>(whole));
+    return std::to_string(rounded) + "%";
+}
 
-void frmGMSK::SetLevel(int value) { pbLevel->setValue(value); }
+void frmGMSK::CounterChanged(Counter counter, const ReceiveCounters& c)
+{
+    const int32_t count[] = {c.PreSyncCount, c.SyncCount, c.ValidCount, c.ErrorCount, c.OverrunCount,
+                             c.MsgCount123, c.MsgCount5, c.MsgCount1819, c.MsgCount24, c.MsgCountOther};
+    if (counter == Counter::ValidPerChannel)
+        lblValidAB->setText(Q(std::to_string(c.ValidCountA) + " / " + std::to_string(c.ValidCountB)));
+    else
+        Label(counter)->setText(QString::number(count[static_cast<int>(counter)]));
+    if (counter == Counter::Valid || counter == Counter::Errors) {
+        lblVPct->setText(Q(Percent(c.ValidCount, c.SyncCount)));
+        lblEPct->setText(Q(Percent(c.ErrorCount, c.SyncCount)));
+    }
+    if (counter == Counter::Valid && !isVisible())
+        Tray->setToolTip(Q(Percent(c.ValidCount, c.SyncCount) + " valid."));
+}
 
-bool frmGMSK::IsHidden() const { return !isVisible(); }
+void frmGMSK::LevelChanged(int32_t level) { pbLevel->setValue(level); }
 
-void frmGMSK::SetTrayTip(const std::string& text) { Tray->setToolTip(Q(text)); }
+void frmGMSK::MessageDecoded(const DecodedMessage& message)
+{
+    Vessels->Heard(message.Bits, message.Sentences, message.Origin);
+}
+
+void frmGMSK::Show(const std::string& text, MessageIcon icon, const std::string& title)
+{
+    Messages.Show(text, icon, title);
+}
 
 void frmGMSK::opt44100_Click() { SampleRate = 44100; }
 
@@ -365,17 +394,21 @@ void frmGMSK::cbStartMinMon_Click() { EnableStartMin = cbStartMinMon->isChecked(
 
 void frmGMSK::cbHighSensitivity_Click() { HighSensitivity = cbHighSensitivity->isChecked(); }
 
-void frmGMSK::cbSerial_Click() { OutputsControl.SerialSwitched(); }
+void frmGMSK::cbSerial_Click() { EnableSerial = cbSerial->isChecked(); }
 
-void frmGMSK::cbLogfile_Click() { OutputsControl.LogSwitched(); }
+void frmGMSK::cbLogfile_Click() { EnableLogfile = cbLogfile->isChecked(); }
 
-void frmGMSK::cbPush_Click() { OutputsControl.UdpSwitched(); }
+void frmGMSK::cbPush_Click()
+{
+    EnableIPLogging = cbPush->isChecked();
+    txtIPPort->setEnabled(EnableIPLogging);
+}
 
-void frmGMSK::cbTcpServer_Click() { OutputsControl.TcpServerSwitched(); }
+void frmGMSK::cbTcpServer_Click() { EnableTcpServer = cbTcpServer->isChecked(); }
 
-void frmGMSK::cbTcpClient_Click() { OutputsControl.TcpClientSwitched(); }
+void frmGMSK::cbTcpClient_Click() { EnableTcpClient = cbTcpClient->isChecked(); }
 
-void frmGMSK::cbTagBlocks_Click() { OutputsControl.TagBlocksSwitched(); }
+void frmGMSK::cbTagBlocks_Click() { EnableTagBlocks = cbTagBlocks->isChecked(); }
 
 void frmGMSK::cbReceivers_Click()
 {
@@ -387,11 +420,15 @@ void frmGMSK::cbReceivers_Click()
 
 void frmGMSK::cbSwapAB_Click() { SwapAB = cbSwapAB->isChecked(); }
 
-Demodulator frmGMSK::ChosenDemodulator() const
+ReceiverSettings frmGMSK::ChosenReceiver() const
 {
-    if (HighSensitivity)
-        return Demodulator::Burst;
-    return UseDLL ? Demodulator::Library : Demodulator::Builtin;
+    ReceiverSettings receiver;
+    receiver.Demod = HighSensitivity ? Demodulator::Burst
+                     : UseDLL        ? Demodulator::Library
+                                     : Demodulator::Builtin;
+    receiver.SwapChannels = SwapAB;
+    receiver.TraceFlag = DemodTrace;
+    return receiver;
 }
 
 void frmGMSK::cmdBrowse_Click()
@@ -401,40 +438,57 @@ void frmGMSK::cmdBrowse_Click()
         txtPath->setText(Q(chosen));
 }
 
-// --- The outputs' view of the window -----------------------------------------
+// --- The outputs ---------------------------------------------------------------
 
-bool frmGMSK::SerialChecked() const { return cbSerial->isChecked(); }
-void frmGMSK::SetSerialChecked(bool checked) { cbSerial->setChecked(checked); }
-std::string frmGMSK::PortText() const { return cbPort->currentText().toStdString(); }
-std::string frmGMSK::PortSettings() const { return cbBaud->currentText().toStdString() + ",n,8,1"; }
-bool frmGMSK::LogChecked() const { return cbLogfile->isChecked(); }
-void frmGMSK::SetLogChecked(bool checked) { cbLogfile->setChecked(checked); }
-std::string frmGMSK::LogPath() const { return txtPath->text().toStdString(); }
-bool frmGMSK::PushChecked() const { return cbPush->isChecked(); }
-std::string frmGMSK::IPPortText() const { return txtIPPort->text().toStdString(); }
-void frmGMSK::SetIPPortEnabled(bool enabled) { txtIPPort->setEnabled(enabled); }
-bool frmGMSK::TcpServerChecked() const { return cbTcpServer->isChecked(); }
-void frmGMSK::SetTcpServerChecked(bool checked) { cbTcpServer->setChecked(checked); }
-std::string frmGMSK::TcpServerText() const { return txtTcpServer->text().toStdString(); }
-bool frmGMSK::TcpClientChecked() const { return cbTcpClient->isChecked(); }
-void frmGMSK::SetTcpClientChecked(bool checked) { cbTcpClient->setChecked(checked); }
-std::string frmGMSK::TcpClientText() const { return txtTcpClient->text().toStdString(); }
-bool frmGMSK::TagBlocksChecked() const { return cbTagBlocks->isChecked(); }
-void frmGMSK::SetTagBlocksChecked(bool checked) { cbTagBlocks->setChecked(checked); }
-std::string frmGMSK::StationNameText() const { return txtStationName->text().toStdString(); }
+OutputSettings frmGMSK::ChosenOutputs() const
+{
+    OutputSettings o;
+    o.Serial = cbSerial->isChecked();
+    o.SerialPort = cbPort->currentText().toStdString();
+    // The window's speed with the line settings every plotter takes.
+    o.SerialSettings = cbBaud->currentText().toStdString() + ",n,8,1";
+    o.Log = cbLogfile->isChecked();
+    o.LogPath = txtPath->text().toStdString();
+    o.Udp = EnableIPLogging;
+    o.UdpList = txtIPPort->text().toStdString();
+    o.TcpServer = cbTcpServer->isChecked();
+    o.TcpServerAddress = txtTcpServer->text().toStdString();
+    o.TcpClient = cbTcpClient->isChecked();
+    o.TcpClientTarget = txtTcpClient->text().toStdString();
+    o.TagBlocks = cbTagBlocks->isChecked();
+    o.StationName = txtStationName->text().toStdString();
+    return o;
+}
 
-void frmGMSK::ShowTcpClients(size_t count, const std::string&)
+void frmGMSK::OutputFailed(const OutputFailure& failure)
+{
+    for (const UserMessage& m : failure.Messages)
+        Messages.Show(m.Text, m.Icon, m.Title);
+    // Unchecking runs the box's handler, as a user's click would: the output
+    // is off in the settings too. An invalid UDP list leaves its box checked
+    // and sends nothing this run.
+    switch (failure.Output) {
+    case OutputKind::Serial: cbSerial->setChecked(false); break;
+    case OutputKind::Log: cbLogfile->setChecked(false); break;
+    case OutputKind::Udp: break;
+    case OutputKind::TcpServer: cbTcpServer->setChecked(false); break;
+    case OutputKind::TcpClient: cbTcpClient->setChecked(false); break;
+    case OutputKind::TagBlocks: cbTagBlocks->setChecked(false); break;
+    }
+}
+
+void frmGMSK::TcpServerClients(size_t count, const std::string&)
 {
     lblTcpClients->setText(count == 1 ? "1 client" : QString::number(count) + " clients");
 }
 
-void frmGMSK::ShowTcpClientState(bool connected, const std::string& why)
+void frmGMSK::TcpClientState(bool connected, const std::string& why)
 {
     lblTcpClientState->setText(connected ? "connected" : "waiting");
     lblTcpClientState->setToolTip(Q(why));
 }
 
-void frmGMSK::ShowUdpFailure()
+void frmGMSK::UdpSendFailed()
 {
     txtIPPort->setStyleSheet("QLineEdit { background-color: rgb(255, 0, 0); }");
     IPTimer->start();

@@ -3,18 +3,12 @@
 // monitoring from the sound card, replay of recordings, and the tray.
 #pragma once
 
-#include "BrinecoreLibrary.h"
-#include "MessageBoxes.h"
-#include "OutputControl.h"
-#include "OutputDispatch.h"
-#include "ReceiveChain.h"
-#include "ReceiveCounters.h"
-#include "ReceiverView.h"
-#include "SentenceEncoder.h"
-#include "SentenceFanout.h"
-#include "SettingsStore.h"
-#include "SoundCapture.h"
-#include "frmVessels.h"
+#include "audio/SoundCapture.h"
+#include "core/MessageBoxes.h"
+#include "shell/SettingsStore.h"
+#include "shell/frmVessels.h"
+#include "station/Station.h"
+#include "station/StationEvents.h"
 
 #include <QWidget>
 
@@ -46,7 +40,7 @@ struct DesktopServices {
     std::function<bool()> TrayAvailable;
 };
 
-class frmGMSK : public QWidget, public ReceiverView, public OutputOptionsView {
+class frmGMSK : public QWidget, public StationEvents {
     Q_OBJECT
 
 public:
@@ -92,35 +86,20 @@ public:
     static std::string StripAtNul(const std::string& text);
     static std::string VersionCaption();
 
-    // ReceiverView.
-    void SetCaption(Counter label, const std::string& text) override;
-    void SetLevel(int value) override;
-    bool IsHidden() const override;
-    void SetTrayTip(const std::string& text) override;
+    // The outputs as the controls set them up.
+    OutputSettings ChosenOutputs() const;
+    // "0%": the ratio times 100 rounded to a whole number, halves up.
+    static std::string Percent(int32_t part, int32_t whole);
 
-    // OutputOptionsView.
-    bool SerialChecked() const override;
-    void SetSerialChecked(bool checked) override;
-    std::string PortText() const override;
-    std::string PortSettings() const override;
-    bool LogChecked() const override;
-    void SetLogChecked(bool checked) override;
-    std::string LogPath() const override;
-    bool PushChecked() const override;
-    std::string IPPortText() const override;
-    void SetIPPortEnabled(bool enabled) override;
-    void ShowUdpFailure() override;
-    bool TcpServerChecked() const override;
-    void SetTcpServerChecked(bool checked) override;
-    std::string TcpServerText() const override;
-    bool TcpClientChecked() const override;
-    void SetTcpClientChecked(bool checked) override;
-    std::string TcpClientText() const override;
-    bool TagBlocksChecked() const override;
-    void SetTagBlocksChecked(bool checked) override;
-    std::string StationNameText() const override;
-    void ShowTcpClients(size_t count, const std::string& event) override;
-    void ShowTcpClientState(bool connected, const std::string& why) override;
+    // What the station tells the window.
+    void Show(const std::string& text, MessageIcon icon, const std::string& title) override;
+    void OutputFailed(const OutputFailure& failure) override;
+    void UdpSendFailed() override;
+    void TcpServerClients(size_t count, const std::string& event) override;
+    void TcpClientState(bool connected, const std::string& why) override;
+    void CounterChanged(Counter counter, const ReceiveCounters& counters) override;
+    void LevelChanged(int32_t level) override;
+    void MessageDecoded(const DecodedMessage& message) override;
 
     // Window-level values.
     bool MonitoringActive = false;
@@ -141,11 +120,16 @@ public:
     bool HighSensitivity = false;  // the burst demodulator serves
     int32_t Receivers = 1;         // 2: a stereo sound card, left A and right B
     bool SwapAB = false;           // with two receivers: left B, right A
-    OutputSettings Outputs;
+    // The output switches that the check boxes keep in step.
+    bool EnableSerial = false;
+    bool EnableLogfile = false;
+    bool EnableIPLogging = false;
+    bool EnableTcpServer = false;
+    bool EnableTcpClient = false;
+    bool EnableTagBlocks = false;
 
-    ReceiveCounters Counters;
-    OutputControl OutputsControl;
     frmVessels* Vessels;  // a window of its own, owned by this one
+    Station Core;         // the receiving station
 
     // Controls, under their names.
     QPushButton* cmdStartMonitoring = nullptr;
@@ -211,7 +195,7 @@ private:
     void StopMonitoring();
     void CloseOutputs();
     std::string ReadSetting(const std::string& name, const std::string& defaultText);
-    Demodulator ChosenDemodulator() const;
+    ReceiverSettings ChosenReceiver() const;
     void WriteSetting(const std::string& name, const std::string& text);
     QLabel* Label(Counter label) const;
 
@@ -220,13 +204,6 @@ private:
     SettingsStore& Store;
     DesktopServices Desktop;
 
-
-    OutputDispatch Dispatch;
-    VesselFeed Feed;
-    SentenceFanout ToOutputsAndVessels;
-    SentenceEncoder Encoder;
-    BrinecoreLibrary Library;
-    ReceiveChain Chain;
 
     bool Dispatching = false;
     bool StopAfterDispatch = false;

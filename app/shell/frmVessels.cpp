@@ -1,8 +1,8 @@
-#include "frmVessels.h"
+#include "shell/frmVessels.h"
 
-#include "AisDecoder.h"
-#include "AisJson.h"
-#include "AisTexts.h"
+#include "ais/AisDecoder.h"
+#include "ais/AisJson.h"
+#include "ais/AisTexts.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>

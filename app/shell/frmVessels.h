@@ -5,9 +5,9 @@
 // and a range plot around the station.
 #pragma once
 
-#include "AisRecord.h"
-#include "SentenceSink.h"
-#include "VesselTable.h"
+#include "ais/AisRecord.h"
+#include "nmea/SentenceSink.h"
+#include "ais/VesselTable.h"
 
 #include <QAbstractTableModel>
 #include <QWidget>

@@ -1,11 +1,11 @@
 // Kelvane: the AIS receiver's window.
-#include "FileDialogs.h"
-#include "QtMessageBoxes.h"
-#include "SettingsStore.h"
-#include "frmGMSK.h"
+#include "shell/FileDialogs.h"
+#include "shell/QtMessageBoxes.h"
+#include "shell/SettingsStore.h"
+#include "shell/frmGMSK.h"
 
-#include "Capture.h"
-#include "WaveIn.h"
+#include "audio/Capture.h"
+#include "audio/WaveIn.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>

@@ -1,7 +1,7 @@
 #include "DemodContext.h"
 
-#include "AisPayload.h"
-#include "SignalGenerator.h"
+#include "support/AisPayload.h"
+#include "support/SignalGenerator.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "DemodContext.h"
 #include "ReferenceDemodContext.h"
 
-#include "SignalGenerator.h"
+#include "support/SignalGenerator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The serial settings text parser on arbitrary text.
-#include "SerialPort.h"
+#include "output/SerialPort.h"
 
 #include <cstdlib>
 

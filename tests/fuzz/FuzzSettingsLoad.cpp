@@ -1,6 +1,6 @@
 // The settings load on an arbitrary stored file: every value read as the
 // window reads it, an error only as a numbered SettingsError.
-#include "SettingsStore.h"
+#include "shell/SettingsStore.h"
 
 #include <QCoreApplication>
 

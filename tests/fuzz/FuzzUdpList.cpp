@@ -1,5 +1,5 @@
 // The UDP destination list parser on arbitrary text.
-#include "UdpTargets.h"
+#include "output/UdpTargets.h"
 
 #include <cstdlib>
 

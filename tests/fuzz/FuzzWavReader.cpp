@@ -1,6 +1,6 @@
 // The WAV reader on arbitrary files: a clear answer, and never more samples
 // than the file holds.
-#include "WavReader.h"
+#include "audio/WavReader.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -6,8 +6,8 @@
 // must not grow.
 //
 //   kelvane-soak [--hours H] [--demod library|builtin|burst] [--decoder PATH]
-#include "AisPayload.h"
-#include "SignalGenerator.h"
+#include "support/AisPayload.h"
+#include "support/SignalGenerator.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,6 +1,6 @@
-#include "AisPayload.h"
+#include "support/AisPayload.h"
 
-#include "SignalGenerator.h"
+#include "support/SignalGenerator.h"
 
 #include <stdexcept>
 #include <string>

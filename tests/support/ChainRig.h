@@ -1,17 +1,16 @@
-// A receive chain wired to recording doubles, as tests and fuzz targets use
-// it, fed through the program's own replay loop.
+// A station with a recording front end, as tests and fuzz targets use it,
+// fed through the program's own replay loop.
 #pragma once
 
-#include "Recorders.h"
+#include "support/Recorders.h"
 
-#include "BlockSource.h"
-#include "BrinecoreLibrary.h"
-#include "FrameCheck.h"
-#include "ReceiveChain.h"
-#include "ReceiveCounters.h"
-#include "Replay.h"
-#include "SentenceEncoder.h"
-#include "SignalGenerator.h"
+#include "audio/BlockSource.h"
+#include "nmea/SentenceEncoder.h"
+#include "nmea/SentenceSink.h"
+#include "receiver/FrameCheck.h"
+#include "station/FramePath.h"
+#include "station/Station.h"
+#include "support/SignalGenerator.h"
 
 #include <algorithm>
 #include <cstring>
@@ -50,32 +49,47 @@ private:
 // The sentences of the messages, as the program encodes them (mono).
 inline std::vector<std::string> Sentences(const std::vector<std::vector<uint8_t>>& messages)
 {
-    RecordingView view;
-    RecordingSink sink;
-    ReceiveCounters counters(view);
+    struct Blocks : SentenceSink {
+        void Deliver(std::string_view block) override { All.emplace_back(block); }
+        std::vector<std::string> All;
+    } sink;
+    ReceiveCounters counters;
     SentenceEncoder encoder(counters, sink);
     for (const std::vector<uint8_t>& m : messages)
         FrameToBits(WithFcs(m), encoder);
-    return sink.Blocks;
+    return sink.All;
 }
 
 struct ChainRig {
-    // Runs the samples (of the stream's format, 8-bit mono unless started
-    // otherwise) through in blocks of blockFrames, then ends the stream.
+    // A stream of this format (8-bit mono at a rate), with the
+    // receiver settings below.
+    void Start(const AudioFormat& format, Demodulator demodulator, int32_t traceFlag = 0)
+    {
+        Settings.Demod = demodulator;
+        Settings.TraceFlag = traceFlag;
+        station.Start(format, Settings);
+    }
+    void Start(int32_t rate, Demodulator demodulator, int32_t traceFlag = 0)
+    {
+        Start({rate, 1, 8}, demodulator, traceFlag);
+    }
+    void Start(int32_t rate, bool useLibrary, int32_t traceFlag = 0)
+    {
+        Start(rate, useLibrary ? Demodulator::Library : Demodulator::Builtin, traceFlag);
+    }
+    // Runs the samples (of the stream's format) through in blocks of
+    // blockFrames, then ends the stream.
     size_t Decode(std::span<const uint8_t> samples, size_t blockFrames = 8192)
     {
-        MemorySource source(samples, chain.Format(), blockFrames);
-        FeedBlocks(source, chain);
-        return sink.Blocks.size();
+        MemorySource source(samples, station.Format(), blockFrames);
+        station.Feed(source);
+        return events.Blocks.size();
     }
+    const ReceiveCounters& Counters() const { return station.Counters(); }
 
-    RecordingView view;
-    RecordingSink sink;
-    RecordingMessages messages;
-    ReceiveCounters counters{view};
-    SentenceEncoder encoder{counters, sink};
-    BrinecoreLibrary library;
-    ReceiveChain chain{counters, view, encoder, messages, library};
+    ReceiverSettings Settings;
+    RecordingEvents events;
+    Station station{events};
 };
 
 }  // namespace kelvane::test

@@ -1,4 +1,4 @@
-#include "NmeaCorpus.h"
+#include "support/NmeaCorpus.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,34 +1,12 @@
-// Test doubles that record what the core shows and sends.
+// A front end that records what the station tells it, for tests.
 #pragma once
 
-#include "MessageBoxes.h"
-#include "ReceiverView.h"
-#include "SentenceSink.h"
+#include "station/StationEvents.h"
 
-#include <map>
 #include <string>
 #include <vector>
 
 namespace kelvane::test {
-
-class RecordingView : public ReceiverView {
-public:
-    void SetCaption(Counter label, const std::string& text) override { Captions[label] = text; }
-    void SetLevel(int value) override { Levels.push_back(value); }
-    bool IsHidden() const override { return Hidden; }
-    void SetTrayTip(const std::string& text) override { TrayTips.push_back(text); }
-
-    std::string Caption(Counter label) const
-    {
-        const auto found = Captions.find(label);
-        return found == Captions.end() ? std::string() : found->second;
-    }
-
-    std::map<Counter, std::string> Captions;
-    std::vector<int> Levels;
-    std::vector<std::string> TrayTips;
-    bool Hidden = false;
-};
 
 struct ShownMessage {
     std::string text;
@@ -36,23 +14,37 @@ struct ShownMessage {
     std::string title;
 };
 
-class RecordingMessages : public MessageBoxes {
+class RecordingEvents : public StationEvents {
 public:
     void Show(const std::string& text, MessageIcon icon, const std::string& title) override
     {
         Shown.push_back({text, icon, title});
     }
-    std::vector<ShownMessage> Shown;
-};
-
-class RecordingSink : public SentenceSink {
-public:
-    void Deliver(std::string_view block) override { Blocks.emplace_back(block); }
-    void DeliverMessage(std::string_view block, std::span<const int32_t>, const MessageOrigin& origin) override
+    void OutputFailed(const OutputFailure& failure) override
     {
-        Origins.push_back(origin);
-        Deliver(block);
+        Failures.push_back(failure);
+        StationEvents::OutputFailed(failure);
     }
+    void UdpSendFailed() override { ++UdpFailures; }
+    void TcpServerClients(size_t count, const std::string& event) override
+    {
+        ClientCounts.push_back(count);
+        ServerEvents.push_back(event);
+    }
+    void TcpClientState(bool connected, const std::string& why) override
+    {
+        ClientStates.push_back((connected ? "connected: " : "waiting: ") + why);
+    }
+    void CounterChanged(Counter counter, const ReceiveCounters&) override { Changed.push_back(counter); }
+    void LevelChanged(int32_t level) override { Levels.push_back(level); }
+    void MessageDecoded(const DecodedMessage& message) override
+    {
+        Blocks.emplace_back(message.Sentences);
+        Logged.emplace_back(message.Logged);
+        Origins.push_back(message.Origin);
+    }
+
+    // Every block, as the outputs got them.
     std::string All() const
     {
         std::string all;
@@ -60,8 +52,18 @@ public:
             all += b;
         return all;
     }
+
+    std::vector<ShownMessage> Shown;
+    std::vector<OutputFailure> Failures;
+    int UdpFailures = 0;
+    std::vector<size_t> ClientCounts;
+    std::vector<std::string> ServerEvents;
+    std::vector<std::string> ClientStates;
+    std::vector<Counter> Changed;
+    std::vector<int32_t> Levels;
     std::vector<std::string> Blocks;
-    std::vector<MessageOrigin> Origins;  // of the blocks that came with their message
+    std::vector<std::string> Logged;
+    std::vector<MessageOrigin> Origins;
 };
 
 }  // namespace kelvane::test

@@ -1,7 +1,7 @@
-#include "SignalGenerator.h"
+#include "support/SignalGenerator.h"
 
-#include "WavReader.h"
-#include "WavWriter.h"
+#include "audio/WavReader.h"
+#include "audio/WavWriter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // sequence, HDLC flags, FCS-16, bit stuffing, NRZI, GMSK-shaped levels).
 #pragma once
 
-#include "AudioFormat.h"
+#include "core/AudioFormat.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
-#include "AisPayload.h"
-#include "NmeaCorpus.h"
-#include "PtyPair.h"
-#include "RunProgram.h"
-#include "SignalGenerator.h"
+#include "support/AisPayload.h"
+#include "support/NmeaCorpus.h"
+#include "support/PtyPair.h"
+#include "support/RunProgram.h"
+#include "support/SignalGenerator.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>

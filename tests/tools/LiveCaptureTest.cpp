@@ -1,7 +1,7 @@
-#include "AisPayload.h"
-#include "NmeaCorpus.h"
-#include "RunProgram.h"
-#include "SignalGenerator.h"
+#include "support/AisPayload.h"
+#include "support/NmeaCorpus.h"
+#include "support/RunProgram.h"
+#include "support/SignalGenerator.h"
 
 #include <gtest/gtest.h>
 
@@ -163,7 +163,7 @@ TEST(LiveCapture, ADeviceThatCannotOpenAndOneThatVanishes)
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err,
               "kelvane-decode: An error occured while attempting to open audio device.    The "
-              "device number (99) cannot be found.\nkelvane-decode: Start Monitoring Failed!\n");
+              "device number (99) cannot be found.\n");
 
     // A sink of its own, whose monitor goes away in the middle of a run.
     const ProgramResult load = RunProgram(

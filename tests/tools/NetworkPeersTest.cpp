@@ -1,6 +1,6 @@
 // kelvane-decode's network outputs with real peers: gpsd as a TCP client of
 // the server, reading tagged sentences.
-#include "RunProgram.h"
+#include "support/RunProgram.h"
 
 #include <gtest/gtest.h>
 

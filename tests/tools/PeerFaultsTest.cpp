@@ -1,9 +1,9 @@
 // Failing peers, for real: each output that fails is reported and the others
 // go on delivering every sentence; nothing crashes or hangs.
-#include "AisPayload.h"
-#include "PtyPair.h"
-#include "RunProgram.h"
-#include "SignalGenerator.h"
+#include "support/AisPayload.h"
+#include "support/PtyPair.h"
+#include "support/RunProgram.h"
+#include "support/SignalGenerator.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>

@@ -1,13 +1,12 @@
-#include "AisDecoder.h"
-#include "AisJson.h"
-#include "AisTexts.h"
-#include "SentenceEncoder.h"
+#include "ais/AisDecoder.h"
+#include "ais/AisJson.h"
+#include "ais/AisTexts.h"
+#include "nmea/SentenceEncoder.h"
 
-#include "AisPayload.h"
-#include "FlatJson.h"
-#include "NmeaCorpus.h"
-#include "Recorders.h"
-#include "RunProgram.h"
+#include "support/AisPayload.h"
+#include "support/FlatJson.h"
+#include "support/NmeaCorpus.h"
+#include "support/RunProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +22,15 @@
 
 namespace kelvane::test {
 namespace {
+
+// An encoder whose counts and deliveries nobody looks at: the sentences are
+// taken from EncodeSentences.
+struct Encoding {
+    struct : SentenceSink {
+        void Deliver(std::string_view) override {}
+    } sink;
+    ReceiveCounters counters;
+};
 
 // --- Building messages ------------------------------------------------------------
 
@@ -319,10 +327,8 @@ Tally ExpectAgreement(const std::vector<Probe>& probes)
         input += probes[i].sentences;
         const std::vector<int32_t> marker =
             BitWriter().U(6, 10).U(2, 0).U(30, MarkerMmsi).U(2, 0).U(30, static_cast<int64_t>(i)).U(2, 0).Bits;
-        RecordingView view;
-        RecordingSink sink;
-        ReceiveCounters counters{view};
-        input += SentenceEncoder(counters, sink).EncodeSentences(marker);
+        Encoding e;
+        input += SentenceEncoder(e.counters, e.sink).EncodeSentences(marker);
     }
     std::vector<std::vector<JsonObject>> theirs(1);
     for (const std::string& line : Gpsdecode(input)) {
@@ -386,10 +392,8 @@ Tally ExpectAgreement(const std::vector<Probe>& probes)
 
 std::vector<Probe> Encoded(const std::vector<std::vector<int32_t>>& messages)
 {
-    RecordingView view;
-    RecordingSink sink;
-    ReceiveCounters counters{view};
-    SentenceEncoder encoder(counters, sink);
+    Encoding e;
+    SentenceEncoder encoder(e.counters, e.sink);
     std::vector<Probe> probes;
     for (const std::vector<int32_t>& bits : messages)
         probes.push_back({bits, encoder.EncodeSentences(bits, RadioChannel::A)});

@@ -1,6 +1,6 @@
-#include "AisJson.h"
+#include "ais/AisJson.h"
 
-#include "FlatJson.h"
+#include "support/FlatJson.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "Capture.h"
-#include "ReceiveChain.h"
-#include "SentenceEncoder.h"
+#include "audio/Capture.h"
+#include "receiver/ReceiveChain.h"
+#include "nmea/SentenceEncoder.h"
 
-#include "AisPayload.h"
-#include "ChainRig.h"
-#include "SignalGenerator.h"
+#include "support/AisPayload.h"
+#include "support/ChainRig.h"
+#include "support/SignalGenerator.h"
 
 #include <gtest/gtest.h>
 
@@ -102,13 +102,18 @@ private:
 
 struct Rig : ChainRig {
     ThreadedDriver driver;
-    Capture capture{driver, messages};
+    Capture capture{driver, events};
 
     void Open(bool useLibrary = true)
     {
         int32_t rate = 48000;
         ASSERT_TRUE(capture.OpenWaveIn(rate, 0));
-        chain.Start(rate, useLibrary);
+        Start(rate, useLibrary);
+    }
+    // The buffers filled so far, through the station.
+    void Dispatch(const std::function<void()>& between = [] {})
+    {
+        capture.DispatchFilledBuffers([this](std::span<const uint8_t> b) { station.ProcessBlock(b); }, between);
     }
     // Buffers of one value each, 128 + n for the n-th: the level bar then
     // shows which buffer the dispatch took.
@@ -126,13 +131,13 @@ TEST(Capture, BuffersAreTakenInRingOrderAcrossTheWrap)
     r.Open();
     r.RecordBuffers(29);
     EXPECT_EQ(r.capture.FilledBuffers(), 29);
-    r.capture.DispatchFilledBuffers(r.chain, [] {});
+    r.Dispatch();
     EXPECT_EQ(r.capture.RingPosition, 29);
-    r.view.Levels.clear();
+    r.events.Levels.clear();
     r.RecordBuffers(3);
-    r.capture.DispatchFilledBuffers(r.chain, [] {});
+    r.Dispatch();
     // Buffers 30, 1 and 2, holding the 30th, 31st and 32nd recorded.
-    EXPECT_EQ(r.view.Levels, (std::vector<int>{128 + 30, 128 + 31, 128 + 32}));
+    EXPECT_EQ(r.events.Levels, (std::vector<int>{128 + 30, 128 + 31, 128 + 32}));
     EXPECT_EQ(r.capture.RingPosition, 2);
     EXPECT_EQ(r.capture.FilledBuffers(), 0);
 }
@@ -143,14 +148,14 @@ TEST(Capture, ABufferFilledDuringADispatchStaysCounted)
     r.Open();
     r.RecordBuffers(2);
     bool once = true;
-    r.capture.DispatchFilledBuffers(r.chain, [&] {
+    r.Dispatch([&] {
         if (std::exchange(once, false))
             r.RecordBuffers(1);
     });
-    EXPECT_EQ(r.view.Levels, (std::vector<int>{129, 130}));
+    EXPECT_EQ(r.events.Levels, (std::vector<int>{129, 130}));
     EXPECT_EQ(r.capture.FilledBuffers(), 1);
-    r.capture.DispatchFilledBuffers(r.chain, [] {});
-    EXPECT_EQ(r.view.Levels.back(), 131);
+    r.Dispatch();
+    EXPECT_EQ(r.events.Levels.back(), 131);
 }
 
 TEST(Capture, AStallFillsTheRingThenLosesAudioButNoCount)
@@ -159,12 +164,12 @@ TEST(Capture, AStallFillsTheRingThenLosesAudioButNoCount)
     r.Open();
     r.RecordBuffers(40);  // ten buffers' worth find no buffer queued
     EXPECT_EQ(r.capture.FilledBuffers(), 30);
-    r.capture.DispatchFilledBuffers(r.chain, [] {});
-    EXPECT_EQ(r.view.Levels.size(), 30u);
-    EXPECT_EQ(r.view.Levels.back(), 128 + 30);
+    r.Dispatch();
+    EXPECT_EQ(r.events.Levels.size(), 30u);
+    EXPECT_EQ(r.events.Levels.back(), 128 + 30);
     r.RecordBuffers(1);
-    r.capture.DispatchFilledBuffers(r.chain, [] {});
-    EXPECT_EQ(r.view.Levels.back(), 128 + 41) << "recording goes on into buffer 1";
+    r.Dispatch();
+    EXPECT_EQ(r.events.Levels.back(), 128 + 41) << "recording goes on into buffer 1";
     EXPECT_EQ(r.capture.RingPosition, 1);
 }
 
@@ -173,16 +178,16 @@ TEST(Capture, StopAndStartBeginAgainAtBufferOne)
     Rig r;
     r.Open();
     r.RecordBuffers(5);
-    r.capture.DispatchFilledBuffers(r.chain, [] {});
+    r.Dispatch();
     r.RecordBuffers(2);  // filled, never dispatched: dropped at close
     EXPECT_TRUE(r.capture.CloseWaveIn());
     EXPECT_EQ(r.capture.FilledBuffers(), 0);
     EXPECT_EQ(r.capture.RingPosition, 0);
     r.Open();
     r.RecordBuffers(1);
-    r.capture.DispatchFilledBuffers(r.chain, [] {});
+    r.Dispatch();
     EXPECT_EQ(r.capture.RingPosition, 1);
-    EXPECT_EQ(r.view.Levels.back(), 128 + 8);
+    EXPECT_EQ(r.events.Levels.back(), 128 + 8);
 }
 
 TEST(Capture, EveryOpenFailureHasItsMessage)
@@ -208,10 +213,10 @@ TEST(Capture, EveryOpenFailureHasItsMessage)
         int32_t rate = 0;
         EXPECT_FALSE(r.capture.OpenWaveIn(rate, 7));
         EXPECT_EQ(rate, 44100) << "a rate of 0 becomes 44100";
-        ASSERT_EQ(r.messages.Shown.size(), 1u);
-        EXPECT_EQ(r.messages.Shown[0].text, c.text);
-        EXPECT_EQ(r.messages.Shown[0].icon, c.icon);
-        EXPECT_EQ(r.messages.Shown[0].title, c.title);
+        ASSERT_EQ(r.events.Shown.size(), 1u);
+        EXPECT_EQ(r.events.Shown[0].text, c.text);
+        EXPECT_EQ(r.events.Shown[0].icon, c.icon);
+        EXPECT_EQ(r.events.Shown[0].title, c.title);
         EXPECT_FALSE(r.capture.IsOpen());
     }
 }
@@ -233,9 +238,9 @@ TEST(Capture, TransmissionsStraddlingBuffersDecodeOnBothPaths)
         for (size_t pos = 0; pos < samples.size(); pos += 5000) {
             r.driver.Record(std::vector<uint8_t>(samples.begin() + static_cast<long>(pos),
                                                  samples.begin() + static_cast<long>(std::min(pos + 5000, samples.size()))));
-            r.capture.DispatchFilledBuffers(r.chain, [] {});
+            r.Dispatch();
         }
-        EXPECT_EQ(r.sink.All(), expected) << (useLibrary ? "library" : "built-in");
+        EXPECT_EQ(r.events.All(), expected) << (useLibrary ? "library" : "built-in");
     }
 }
 
@@ -273,15 +278,15 @@ TEST(Capture, MemoryStaysFlatOverAnHourOfAudio)
                                                  minute.begin() + static_cast<long>(pos + 48000)));
             const int32_t filled = r.capture.FilledBuffers();
             lost += filled >= Capture::RingSize ? 1 : 0;
-            r.capture.DispatchFilledBuffers(r.chain, [] {});
+            r.Dispatch();
         }
-        r.sink.Blocks.clear();
+        r.events.Blocks.clear();
         if (m == 4)
             afterFirstMinutes = ResidentKilobytes();
     }
     const long atTheEnd = ResidentKilobytes();
     EXPECT_EQ(lost, 0u);
-    EXPECT_EQ(r.counters.ValidCount, 30 * 60);
+    EXPECT_EQ(r.Counters().ValidCount, 30 * 60);
 #if !defined(__SANITIZE_ADDRESS__)
     // (AddressSanitizer holds freed memory back for a while; there its leak
     // check stands in for this.)

@@ -1,4 +1,4 @@
-#include "WavReader.h"
+#include "audio/WavReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The network outputs against real sockets on the loopback: TCP clients of
 // the server, a listener for the client, UDP names behind a resolver that
 // does not answer.
-#include "TcpClientOutput.h"
-#include "TcpServerOutput.h"
-#include "UdpTargets.h"
+#include "output/TcpClientOutput.h"
+#include "output/TcpServerOutput.h"
+#include "output/UdpTargets.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

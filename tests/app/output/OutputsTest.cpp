@@ -1,9 +1,10 @@
-#include "OutputControl.h"
-#include "OutputDispatch.h"
-#include "TextFields.h"
+#include "core/TextFields.h"
+#include "output/LogFile.h"
+#include "output/SerialPort.h"
+#include "output/UdpTargets.h"
 
-#include "PtyPair.h"
-#include "Recorders.h"
+#include "support/PtyPair.h"
+#include "support/Recorders.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>
@@ -38,7 +39,7 @@ std::string Slurp(const fs::path& path)
 TEST(SerialPort, EveryBlockArrivesByteForByte)
 {
     PtyPair pty;
-    RecordingMessages messages;
+    RecordingEvents messages;
     SerialPort port(messages);
     EXPECT_TRUE(SerialPort::PortExists(pty.Near()));
     ASSERT_TRUE(port.OpenPort(pty.Near(), "38400,n,8,1"))
@@ -55,7 +56,7 @@ TEST(SerialPort, EveryBlockArrivesByteForByte)
 
 TEST(SerialPort, MissingPortAndRefusedSettingsSayWhy)
 {
-    RecordingMessages messages;
+    RecordingEvents messages;
     SerialPort port(messages);
     EXPECT_FALSE(SerialPort::PortExists("/dev/kelvane-no-such-port"));
     EXPECT_FALSE(port.OpenPort("/dev/kelvane-no-such-port", "38400,n,8,1"));
@@ -205,76 +206,7 @@ TEST(UdpTargets, AnInvalidEntryKeepsTheEarlierOnesUntilClose)
     EXPECT_EQ(udp.EndpointCount(), 0u);
 }
 
-// --- Log file and output control ------------------------------------------------
-
-class FakeOptions : public OutputOptionsView {
-public:
-    explicit FakeOptions(OutputControl*& control) : Control(control) {}
-    bool SerialChecked() const override { return Serial; }
-    void SetSerialChecked(bool checked) override
-    {
-        Serial = checked;
-        Control->SerialSwitched();
-    }
-    std::string PortText() const override { return Port; }
-    std::string PortSettings() const override { return "38400,n,8,1"; }
-    bool LogChecked() const override { return Log; }
-    void SetLogChecked(bool checked) override
-    {
-        Log = checked;
-        Control->LogSwitched();
-    }
-    std::string LogPath() const override { return Path; }
-    bool PushChecked() const override { return Push; }
-    std::string IPPortText() const override { return List; }
-    void SetIPPortEnabled(bool enabled) override { ListEnabled = enabled; }
-    void ShowUdpFailure() override { ++Failures; }
-    bool TcpServerChecked() const override { return TcpServer; }
-    void SetTcpServerChecked(bool checked) override
-    {
-        TcpServer = checked;
-        Control->TcpServerSwitched();
-    }
-    std::string TcpServerText() const override { return ServerText; }
-    bool TcpClientChecked() const override { return TcpClient; }
-    void SetTcpClientChecked(bool checked) override
-    {
-        TcpClient = checked;
-        Control->TcpClientSwitched();
-    }
-    std::string TcpClientText() const override { return ClientText; }
-    bool TagBlocksChecked() const override { return Tags; }
-    void SetTagBlocksChecked(bool checked) override
-    {
-        Tags = checked;
-        Control->TagBlocksSwitched();
-    }
-    std::string StationNameText() const override { return Station; }
-    void ShowTcpClients(size_t count, const std::string& event) override
-    {
-        Clients = count;
-        Events.push_back(event);
-    }
-    void ShowTcpClientState(bool connected, const std::string&) override { PushConnected = connected; }
-
-    OutputControl*& Control;
-    bool TcpServer = false, TcpClient = false, Tags = false, PushConnected = false;
-    std::string ServerText, ClientText, Station;
-    size_t Clients = 0;
-    std::vector<std::string> Events;
-    bool Serial = false, Log = false, Push = false, ListEnabled = false;
-    std::string Port, Path, List;
-    int Failures = 0;
-};
-
-struct Outputs {
-    OutputControl* pointer = nullptr;
-    FakeOptions options{pointer};
-    RecordingMessages messages;
-    OutputSettings settings;
-    OutputControl control{options, messages, settings, [] { return true; }};
-    Outputs() { pointer = &control; }
-};
+// --- Log file -----------------------------------------------------------------
 
 class LogAndControl : public ::testing::Test {
 protected:
@@ -303,90 +235,6 @@ TEST_F(LogAndControl, EachRunStartsTheLogAfreshAndReadersSeeEachBlockAtOnce)
     log.WriteLog(Block);
     log.CloseLog();
     EXPECT_EQ(Slurp(path), Block + Block);
-}
-
-TEST_F(LogAndControl, FailuresAreReportedInOrderAndSwitchTheirOutputOff)
-{
-    Outputs o;
-    o.options.Serial = o.options.Log = true;
-    o.control.SerialSwitched();
-    o.control.LogSwitched();
-    o.options.Push = true;
-    o.control.UdpSwitched();
-    o.options.Port = "/dev/kelvane-no-such-port";
-    o.options.Path = (Dir / "no-such-folder" / "ais.log").string();
-    o.options.List = "127.0.0.1:2000,bad";
-    o.options.TcpServer = o.options.TcpClient = o.options.Tags = true;
-    o.settings.EnableTcpServer = o.settings.EnableTcpClient = o.settings.EnableTagBlocks = true;
-    o.options.ServerText = "nonsense";
-    o.options.ClientText = "no-port";
-    o.options.Station = "my boat";
-    o.control.OpenOutputs();
-
-    std::vector<std::string> texts;
-    for (const ShownMessage& m : o.messages.Shown)
-        texts.push_back(m.text);
-    EXPECT_EQ(texts, (std::vector<std::string>{
-                         "Com Port /dev/kelvane-no-such-port not available. Use Serial settings (on "
-                         "the main menu) to setup your ports.",
-                         "Unable to open /dev/kelvane-no-such-port!",
-                         "Unable to open log file at " + o.options.Path + "!",
-                         "Invalid IP:Port values specified!",
-                         "Invalid TCP server address nonsense! Give a port, or ADDRESS:PORT.",
-                         "Invalid TCP target no-port! Give HOST:PORT.",
-                         "The station name my boat may hold only letters, digits, '-', '_' and '.'. "
-                         "Tag blocks are off."}));
-    EXPECT_FALSE(o.settings.EnableTcpServer || o.settings.EnableTcpClient || o.settings.EnableTagBlocks);
-    EXPECT_EQ(o.control.WithTagBlocks(Block), "");
-    EXPECT_FALSE(o.options.Serial);
-    EXPECT_FALSE(o.settings.EnableSerial);
-    EXPECT_FALSE(o.options.Log);
-    EXPECT_FALSE(o.settings.EnableLogfile);
-    EXPECT_TRUE(o.settings.EnableIPLogging);  // tried again next run
-    EXPECT_FALSE(o.control.UdpActive());
-    o.control.CloseOutputs();
-    EXPECT_EQ(o.control.Udp.EndpointCount(), 0u);
-}
-
-TEST_F(LogAndControl, AllOffOpensAndShowsNothing)
-{
-    Outputs o;
-    o.control.OpenOutputs();
-    o.control.CloseOutputs();
-    EXPECT_TRUE(o.messages.Shown.empty());
-    EXPECT_FALSE(o.control.Log.IsOpen());
-    EXPECT_FALSE(o.control.UdpActive());
-}
-
-TEST_F(LogAndControl, AllThreeDeliverTheSameBytes)
-{
-    PtyPair pty;
-    Receiver receiver;
-    Outputs o;
-    o.options.Serial = o.options.Log = o.options.Push = true;
-    o.control.UdpSwitched();
-    EXPECT_TRUE(o.options.ListEnabled);
-    o.options.Port = pty.Near();
-    o.options.Path = (Dir / "ais.log").string();
-    o.options.List = "127.0.0.1:" + std::to_string(receiver.Port());
-    o.control.OpenOutputs();
-    ASSERT_TRUE(o.messages.Shown.empty()) << o.messages.Shown[0].text;
-    OutputDispatch dispatch(o.control, o.messages);
-    dispatch.Deliver(Block);
-    dispatch.Deliver(Block);
-    o.control.CloseOutputs();
-    EXPECT_EQ(pty.ReadFar(2 * Block.size()), Block + Block);
-    EXPECT_EQ(Slurp(Dir / "ais.log"), Block + Block);
-    const auto datagrams = receiver.Take(2);
-    ASSERT_EQ(datagrams.size(), 2u);
-    EXPECT_EQ(datagrams[0].second, Block);
-    EXPECT_EQ(o.options.Failures, 0);
-
-    // Unchecking UDP disables its list.
-    o.options.Push = false;
-    o.control.UdpSwitched();
-    EXPECT_FALSE(o.options.ListEnabled);
-    EXPECT_FALSE(o.settings.EnableIPLogging);
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
-#include "BurstDecoder.h"
-#include "BurstDemodulator.h"
-#include "ReceiveChain.h"
-#include "SentenceEncoder.h"
+#include "receiver/BurstDecoder.h"
+#include "receiver/BurstDemodulator.h"
+#include "receiver/ReceiveChain.h"
+#include "nmea/SentenceEncoder.h"
 
-#include "AisPayload.h"
-#include "FrameCheck.h"
-#include "ChainRig.h"
-#include "SignalGenerator.h"
+#include "support/AisPayload.h"
+#include "receiver/FrameCheck.h"
+#include "support/ChainRig.h"
+#include "support/SignalGenerator.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 struct Receiver : ChainRig {
-    explicit Receiver(Demodulator which, int rate = 48000) { chain.Start(rate, which); }
+    explicit Receiver(Demodulator which, int rate = 48000) { Start(rate, which); }
 };
 
 // Distinct position reports (or messages of another type and length):
@@ -100,7 +100,7 @@ TEST(BurstDemodulator, BentAndOffsetSignalsAtAnyRate)
         const std::vector<Bytes> reports = Reports(20, 3);
         Receiver burst(Demodulator::Burst, c.render.sampleRate);
         burst.Decode(Render(reports, c.render, c.tx));
-        EXPECT_EQ(burst.sink.Blocks, Sentences(reports)) << c.name << " at " << c.render.sampleRate;
+        EXPECT_EQ(burst.events.Blocks, Sentences(reports)) << c.name << " at " << c.render.sampleRate;
     }
 }
 
@@ -123,7 +123,7 @@ TEST(BurstDemodulator, BurstsStraddlingBlocksAtEveryOffset)
     for (size_t blockSize : {size_t{1}, size_t{100}, size_t{4095}, size_t{100000}}) {
         Receiver burst(Demodulator::Burst);
         EXPECT_EQ(burst.Decode(samples, blockSize), 10u) << "blocks of " << blockSize;
-        EXPECT_EQ(burst.counters.PreSyncCount, 10) << "blocks of " << blockSize;
+        EXPECT_EQ(burst.Counters().PreSyncCount, 10) << "blocks of " << blockSize;
     }
 }
 
@@ -145,8 +145,8 @@ TEST(BurstDemodulator, RepairMendsAnErasedBit)
     }
     Receiver withRepair(Demodulator::Burst);
     Receiver without(Demodulator::Burst);
-    without.chain.BurstRepair = false;
-    without.chain.Start(48000, Demodulator::Burst);
+    without.Settings.BurstRepair = false;
+    without.Start(48000, Demodulator::Burst);
     const size_t repaired = withRepair.Decode(samples);
     const size_t plain = without.Decode(samples);
     // Measured when written: 30 with the repair, 29 without.
@@ -179,7 +179,7 @@ TEST(BurstDemodulator, EachTransmittersCarrierOffsetForAWholeBurst)
         gen.AddSilence(0.05);
         Receiver burst(Demodulator::Burst);
         burst.Decode(gen.Render());
-        return burst.counters.ValidCount;
+        return burst.Counters().ValidCount;
     };
     const int32_t steady = decode(0);
     EXPECT_GE(steady, 25);
@@ -345,8 +345,8 @@ TEST(BurstDemodulator, NoFalseMessageInNoise)
         }
         Receiver burst(Demodulator::Burst);
         EXPECT_EQ(burst.Decode(noise), 0u) << (white ? "white noise" : "receiver noise");
-        EXPECT_EQ(burst.counters.ValidCount, 0);
-        EXPECT_LT(burst.chain.FrameChecks(), 60) << "frame checks in a minute of noise";
+        EXPECT_EQ(burst.Counters().ValidCount, 0);
+        EXPECT_LT(burst.station.FrameChecks(), 60) << "frame checks in a minute of noise";
     }
 }
 

@@ -1,4 +1,4 @@
-#include "FrameCheck.h"
+#include "receiver/FrameCheck.h"
 
 #include <gtest/gtest.h>
 

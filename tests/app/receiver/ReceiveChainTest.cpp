@@ -1,9 +1,9 @@
-#include "ReceiveChain.h"
-#include "SentenceEncoder.h"
+#include "receiver/ReceiveChain.h"
+#include "nmea/SentenceEncoder.h"
 
-#include "AisPayload.h"
-#include "ChainRig.h"
-#include "SignalGenerator.h"
+#include "support/AisPayload.h"
+#include "support/ChainRig.h"
+#include "support/SignalGenerator.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,7 @@ const Bytes& StarFrame()
 TEST(HandleDemodBytes, FramesAreCountedAndTraceTextSkippedWhileTracing)
 {
     Chain c;
-    c.chain.Start(48000, false, 1);
+    c.Start(48000, false, 1);
     Bytes output;
     AddBlock(output, TextBlock("*Period=0.000104\n"));
     AddBlock(output, Report());
@@ -52,16 +52,16 @@ TEST(HandleDemodBytes, FramesAreCountedAndTraceTextSkippedWhileTracing)
     broken[3] ^= 1;
     AddBlock(output, broken);
     AddBlock(output, {});  // two flags in a row
-    c.chain.HandleDemodBytes(output);
+    c.station.HandleDemodBytes(output);
 
-    EXPECT_EQ(c.counters.SyncCount, 3);
-    EXPECT_EQ(c.counters.ValidCount, 1);
-    EXPECT_EQ(c.counters.ErrorCount, 2);
-    EXPECT_EQ(c.counters.PreSyncCount, 0);
-    EXPECT_EQ(c.sink.Blocks, std::vector<std::string>{"!AIVDM,1,1,,,13mn4I0P000HEd>RSk<8Vgv406bh,0*0D\r\n"});
-    EXPECT_EQ(c.view.Caption(Counter::Syncs), "3");
-    EXPECT_EQ(c.view.Caption(Counter::ValidPercent), "33%");
-    EXPECT_EQ(c.view.Caption(Counter::ErrorPercent), "67%");
+    EXPECT_EQ(c.Counters().SyncCount, 3);
+    EXPECT_EQ(c.Counters().ValidCount, 1);
+    EXPECT_EQ(c.Counters().ErrorCount, 2);
+    EXPECT_EQ(c.Counters().PreSyncCount, 0);
+    EXPECT_EQ(c.events.Blocks, std::vector<std::string>{"!AIVDM,1,1,,,13mn4I0P000HEd>RSk<8Vgv406bh,0*0D\r\n"});
+    EXPECT_EQ(c.events.Changed, (std::vector<Counter>{Counter::Syncs, Counter::Valid, Counter::Types123,
+                                                      Counter::Syncs, Counter::Errors, Counter::Syncs,
+                                                      Counter::Errors}));
 }
 
 TEST(HandleDemodBytes, AFrameBeginningWithStarIsAMessageWhenNotTracing)
@@ -69,44 +69,31 @@ TEST(HandleDemodBytes, AFrameBeginningWithStarIsAMessageWhenNotTracing)
     ASSERT_EQ(StarFrame()[0], '*');
     for (int trace : {0, 1}) {
         Chain c;
-        c.chain.Start(48000, false, trace);
+        c.Start(48000, false, trace);
         Bytes output;
         AddBlock(output, StarFrame());
-        c.chain.HandleDemodBytes(output);
-        EXPECT_EQ(c.counters.ValidCount, trace == 0 ? 1 : 0) << "trace " << trace;
-        EXPECT_EQ(c.counters.MsgCountOther, trace == 0 ? 1 : 0);
-        EXPECT_EQ(c.sink.Blocks.size(), trace == 0 ? 1u : 0u);
+        c.station.HandleDemodBytes(output);
+        EXPECT_EQ(c.Counters().ValidCount, trace == 0 ? 1 : 0) << "trace " << trace;
+        EXPECT_EQ(c.Counters().MsgCountOther, trace == 0 ? 1 : 0);
+        EXPECT_EQ(c.events.Blocks.size(), trace == 0 ? 1u : 0u);
     }
 }
 
 TEST(HandleDemodBytes, TruncatedOutputIsReadOnlyAsFarAsItGoes)
 {
     Chain c;
-    c.chain.Start(48000, false, 0);
+    c.Start(48000, false, 0);
     Bytes output;
     AddBlock(output, Report());
     Bytes tail;
     AddBlock(tail, Report());
     output.insert(output.end(), tail.begin(), tail.begin() + 10);  // cut short
     output.push_back(0x05);  // and a lone length byte
-    c.chain.HandleDemodBytes(Bytes(output.begin(), output.end() - 1));
-    EXPECT_EQ(c.counters.ValidCount, 1);
-    EXPECT_EQ(c.counters.ErrorCount, 1);
-    c.chain.HandleDemodBytes(Bytes{0x05});
-    EXPECT_EQ(c.counters.ErrorCount, 2);
-}
-
-TEST(HandleDemodBytes, TrayTipFollowsValidFramesOnlyWhileHidden)
-{
-    Chain c;
-    c.chain.Start(48000, false, 0);
-    Bytes output;
-    AddBlock(output, Report());
-    c.chain.HandleDemodBytes(output);
-    EXPECT_TRUE(c.view.TrayTips.empty());
-    c.view.Hidden = true;
-    c.chain.HandleDemodBytes(output);
-    EXPECT_EQ(c.view.TrayTips, std::vector<std::string>{"100% valid."});
+    c.station.HandleDemodBytes(Bytes(output.begin(), output.end() - 1));
+    EXPECT_EQ(c.Counters().ValidCount, 1);
+    EXPECT_EQ(c.Counters().ErrorCount, 1);
+    c.station.HandleDemodBytes(Bytes{0x05});
+    EXPECT_EQ(c.Counters().ErrorCount, 2);
 }
 
 TEST(ReceiveChain, BothPathsDecodeAndShowTheLevel)
@@ -118,32 +105,32 @@ TEST(ReceiveChain, BothPathsDecodeAndShowTheLevel)
     const Bytes samples = gen.Render();
     for (bool useLibrary : {true, false}) {
         Chain c;
-        c.chain.Start(48000, useLibrary, 0);
-        ASSERT_EQ(c.chain.UsingLibrary(), useLibrary) << (c.messages.Shown.empty() ? "" : c.messages.Shown[0].text);
+        c.Start(48000, useLibrary, 0);
+        ASSERT_EQ((c.station.ActiveDemodulator() == Demodulator::Library), useLibrary) << (c.events.Shown.empty() ? "" : c.events.Shown[0].text);
         c.Decode(samples);
-        EXPECT_EQ(c.sink.All(), "!AIVDM,1,1,,,13mn4I0P000HEd>RSk<8Vgv406bh,0*0D\r\n");
-        EXPECT_EQ(c.counters.PreSyncCount, useLibrary ? 0 : 1);
-        ASSERT_FALSE(c.view.Levels.empty());
-        EXPECT_EQ(c.view.Levels.back(), 228);
+        EXPECT_EQ(c.events.All(), "!AIVDM,1,1,,,13mn4I0P000HEd>RSk<8Vgv406bh,0*0D\r\n");
+        EXPECT_EQ(c.Counters().PreSyncCount, useLibrary ? 0 : 1);
+        ASSERT_FALSE(c.events.Levels.empty());
+        EXPECT_EQ(c.events.Levels.back(), 228);
         // The frame's peak, 100 steps from the midline: 20 log10(100.5 / 128).
-        ASSERT_EQ(c.sink.Origins.size(), 1u);
-        EXPECT_NEAR(c.sink.Origins[0].LevelDb, -2.1, 0.1);
+        ASSERT_EQ(c.events.Origins.size(), 1u);
+        EXPECT_NEAR(c.events.Origins[0].LevelDb, -2.1, 0.1);
     }
 }
 
 TEST(ReceiveChain, LibraryPathShowsPeaksFromTheMidlineUpEvenWithoutFrames)
 {
     Chain c;
-    c.chain.Start(48000, true, 0);
-    ASSERT_TRUE(c.chain.UsingLibrary());
-    c.chain.ProcessBlock(Bytes(8192, 127));
-    EXPECT_TRUE(c.view.Levels.empty());
+    c.Start(48000, true, 0);
+    ASSERT_TRUE((c.station.ActiveDemodulator() == Demodulator::Library));
+    c.station.ProcessBlock(Bytes(8192, 127));
+    EXPECT_TRUE(c.events.Levels.empty());
     Bytes block(8192, 128);
     block[100] = 200;
-    c.chain.ProcessBlock(block);
-    EXPECT_EQ(c.view.Levels, std::vector<int>{200});
-    EXPECT_EQ(c.counters.SyncCount, 0);
-    EXPECT_TRUE(c.view.Captions.empty()) << "no output, no frame handling";
+    c.station.ProcessBlock(block);
+    EXPECT_EQ(c.events.Levels, std::vector<int>{200});
+    EXPECT_EQ(c.Counters().SyncCount, 0);
+    EXPECT_TRUE(c.events.Changed.empty()) << "no output, no frame handling";
 }
 
 }  // namespace
@@ -216,16 +203,15 @@ TEST(TwoChannels, EveryMessageOnceWithItsLetterOnEveryDemodulator)
         for (bool swap : {false, true}) {
             for (size_t blockFrames : {size_t{8192}, size_t{3001}}) {
                 ChainRig c;
-                c.chain.SwapChannels = swap;
-                c.chain.Start({48000, 2, 8}, which);
+                c.Settings.SwapChannels = swap;
+                c.Start({48000, 2, 8}, which);
                 c.Decode(stereo, blockFrames);
                 std::multiset<std::string> expected = Expected(left, swap ? "B" : "A");
                 expected.merge(Expected(right, swap ? "A" : "B"));
-                EXPECT_EQ(Payloads(c.sink.Blocks), expected)
+                EXPECT_EQ(Payloads(c.events.Blocks), expected)
                     << static_cast<int>(which) << (swap ? " swapped" : "") << ", blocks of " << blockFrames;
-                EXPECT_EQ(c.counters.ValidCount, 16);
-                EXPECT_EQ(swap ? c.counters.ValidCountB : c.counters.ValidCountA, 9);
-                EXPECT_EQ(c.view.Caption(Counter::ValidPerChannel), swap ? "7 / 9" : "9 / 7");
+                EXPECT_EQ(c.Counters().ValidCount, 16);
+                EXPECT_EQ(swap ? c.Counters().ValidCountB : c.Counters().ValidCountA, 9);
             }
         }
     }
@@ -240,17 +226,17 @@ TEST(TwoChannels, ASideAloneGivesWhatItGivesAsMonoAndASilentSideNothing)
     const Bytes stereo = Interleave(mono, quiet.Render());
     for (Demodulator which : AllThree) {
         ChainRig alone, both;
-        alone.chain.Start(48000, which);
+        alone.Start(48000, which);
         alone.Decode(mono);
-        both.chain.Start({48000, 2, 8}, which);
+        both.Start({48000, 2, 8}, which);
         both.Decode(stereo);
         std::multiset<std::string> lettered;
-        for (const std::string& p : Payloads(alone.sink.Blocks))
+        for (const std::string& p : Payloads(alone.events.Blocks))
             lettered.insert("A" + p);
-        EXPECT_EQ(Payloads(both.sink.Blocks), lettered) << static_cast<int>(which);
-        EXPECT_EQ(both.counters.SyncCount, alone.counters.SyncCount);
-        EXPECT_EQ(both.counters.ValidCountB, 0);
-        EXPECT_EQ(alone.sink.Blocks.front().substr(0, 14), "!AIVDM,1,1,,,1") << "mono: no letter";
+        EXPECT_EQ(Payloads(both.events.Blocks), lettered) << static_cast<int>(which);
+        EXPECT_EQ(both.Counters().SyncCount, alone.Counters().SyncCount);
+        EXPECT_EQ(both.Counters().ValidCountB, 0);
+        EXPECT_EQ(alone.events.Blocks.front().substr(0, 14), "!AIVDM,1,1,,,1") << "mono: no letter";
     }
 }
 
@@ -266,18 +252,18 @@ TEST(TwoChannels, SixteenBitsGiveTheZeroCrossingPathsWhatTheirEightBitConversion
         narrow.push_back(static_cast<uint8_t>((static_cast<int16_t>(wide[i] | wide[i + 1] << 8) >> 8) + 128));
     for (Demodulator which : {Demodulator::Library, Demodulator::Builtin}) {
         ChainRig fromWide, fromNarrow;
-        fromWide.chain.Start(format, which);
+        fromWide.Start(format, which);
         fromWide.Decode(wide);
-        fromNarrow.chain.Start({48000, 2, 8}, which);
+        fromNarrow.Start({48000, 2, 8}, which);
         fromNarrow.Decode(narrow);
-        EXPECT_EQ(fromWide.sink.Blocks, fromNarrow.sink.Blocks);
-        EXPECT_GE(fromWide.counters.ValidCountA, 3);
-        EXPECT_EQ(fromWide.counters.ValidCountA, fromWide.counters.ValidCountB);
+        EXPECT_EQ(fromWide.events.Blocks, fromNarrow.events.Blocks);
+        EXPECT_GE(fromWide.Counters().ValidCountA, 3);
+        EXPECT_EQ(fromWide.Counters().ValidCountA, fromWide.Counters().ValidCountB);
     }
     ChainRig burst;
-    burst.chain.Start(format, Demodulator::Burst);
+    burst.Start(format, Demodulator::Burst);
     burst.Decode(wide);
-    EXPECT_GE(burst.counters.ValidCountA, 4) << "the burst demodulator reads the 16 bits";
+    EXPECT_GE(burst.Counters().ValidCountA, 4) << "the burst demodulator reads the 16 bits";
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
-#include "FileDialogs.h"
-#include "frmVessels.h"
-#include "SettingsStore.h"
-#include "frmGMSK.h"
+#include "shell/FileDialogs.h"
+#include "shell/frmVessels.h"
+#include "shell/SettingsStore.h"
+#include "shell/frmGMSK.h"
 
-#include "AisPayload.h"
-#include "NmeaCorpus.h"
-#include "Recorders.h"
-#include "RunProgram.h"
-#include "SignalGenerator.h"
+#include "support/AisPayload.h"
+#include "support/NmeaCorpus.h"
+#include "support/Recorders.h"
+#include "support/RunProgram.h"
+#include "support/SignalGenerator.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -66,7 +66,7 @@ public:
     }
     AudioFormat CaptureFormat() const override { return Format; }
     int32_t FilledBuffers() const override { return Filled; }
-    void DispatchFilledBuffers(ReceiveChain&, const std::function<void()>& processEvents) override
+    void DispatchFilledBuffers(const BlockHandler&, const std::function<void()>& processEvents) override
     {
         ++Dispatches;
         InDispatch = true;
@@ -79,7 +79,7 @@ public:
 
     std::vector<std::string> Devices = {std::string("First input") + std::string(21, '\0'),
                                         "Second input"};
-    RecordingMessages* Messages = nullptr;
+    RecordingEvents* Messages = nullptr;
     bool OpenSucceeds = true;
     bool Open = false;
     bool InDispatch = false;
@@ -89,6 +89,16 @@ public:
     int Dispatches = 0;
     std::function<void()> DuringDispatch;
 };
+
+// Whether this process holds the file open.
+bool IsOpen(const fs::path& file)
+{
+    std::error_code ignored;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd", ignored))
+        if (fs::read_symlink(fd.path(), ignored) == file)
+            return true;
+    return false;
+}
 
 class Window : public ::testing::Test {
 protected:
@@ -139,7 +149,7 @@ protected:
     std::string Caption(QLabel* label) const { return label->text().toStdString(); }
 
     fs::path Dir;
-    RecordingMessages Messages;
+    RecordingEvents Messages;
     FakeCapture Capture;
     SettingsStore Store;
     std::string ReplayChoice;
@@ -356,10 +366,10 @@ TEST_F(Window, ReplayShowsTheCountersAndLogsWhatTheDecoderPrints)
     EXPECT_EQ(Caption(w.lblVPct), "100%");
     EXPECT_EQ(Caption(w.lblEPct), "0%");
     EXPECT_EQ(Caption(w.lblErrors), "");
-    const int total = w.Counters.MsgCount123 + w.Counters.MsgCount5 + w.Counters.MsgCount1819 +
-                      w.Counters.MsgCount24 + w.Counters.MsgCountOther;
+    const int total = w.Core.Counters().MsgCount123 + w.Core.Counters().MsgCount5 + w.Core.Counters().MsgCount1819 +
+                      w.Core.Counters().MsgCount24 + w.Core.Counters().MsgCountOther;
     EXPECT_EQ(total, static_cast<int>(messages.size()));
-    EXPECT_EQ(Caption(w.lbl5), std::to_string(w.Counters.MsgCount5));
+    EXPECT_EQ(Caption(w.lbl5), std::to_string(w.Core.Counters().MsgCount5));
     EXPECT_EQ(w.cmdReplay->text(), "Replay File");
     EXPECT_TRUE(w.cmdStartMonitoring->isEnabled());
     EXPECT_TRUE(w.txtPath->isEnabled());
@@ -426,7 +436,7 @@ TEST_F(Window, TwoReceiversTakeStereoAndLetterTheChannels)
         w.cmdReplay_Click();
         EXPECT_EQ(Texts().size(), 1u);
         EXPECT_TRUE(w.lblValidAB->isVisible());
-        const int perSide = w.Counters.ValidCountA;
+        const int perSide = w.Core.Counters().ValidCountA;
         EXPECT_GE(perSide, 4);
         EXPECT_EQ(Caption(w.lblValidAB), std::to_string(perSide) + " / " + std::to_string(perSide));
         EXPECT_EQ(Caption(w.lblValid), std::to_string(2 * perSide));
@@ -531,6 +541,15 @@ TEST_F(Window, TheVesselWindowListsWhoWasHeardSortsFiltersAndAges)
     EXPECT_EQ(std::count(box.begin(), box.end(), ','), 3) << box;
 }
 
+TEST(WindowCaptions, PercentagesRoundHalvesUp)
+{
+    EXPECT_EQ(frmGMSK::Percent(1, 8), "13%");
+    EXPECT_EQ(frmGMSK::Percent(756, 1000), "76%");
+    EXPECT_EQ(frmGMSK::Percent(1, 3), "33%");
+    EXPECT_EQ(frmGMSK::Percent(2, 3), "67%");
+    EXPECT_EQ(frmGMSK::Percent(0, 0), "0%");
+}
+
 TEST(FileDialogs, ReplayTakesWavFilesAndTheLogGetsItsExtension)
 {
     const auto replay = MakeReplayDialog(nullptr, "/tmp");
@@ -579,14 +598,14 @@ TEST_F(Window, StopReplayAndCloseRequestsEndTheReplayAfterOneMoreBlockAtMost)
     ReplayChoice = wav;
     QTimer::singleShot(0, [&w] { w.cmdReplay->click(); });  // Stop Replay
     w.cmdReplay_Click();
-    EXPECT_LE(w.Counters.ValidCount, 2);
+    EXPECT_LE(w.Core.Counters().ValidCount, 2);
     EXPECT_EQ(w.cmdReplay->text(), "Replay File");
 
     bool closed = true;
     QTimer::singleShot(0, [&] { closed = w.close(); });
     w.cmdReplay_Click();
     EXPECT_FALSE(closed) << "a close request during a replay is cancelled";
-    EXPECT_LE(w.Counters.ValidCount, 2);
+    EXPECT_LE(w.Core.Counters().ValidCount, 2);
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.close()) << "a second one closes";
 }
@@ -609,14 +628,14 @@ TEST_F(Window, StartAndStopAgainstTheCapture)
                            "number (1) cannot be found.",
                            "Start Monitoring Failed!"}));
     EXPECT_FALSE(w.MonitoringActive);
-    EXPECT_FALSE(w.OutputsControl.Log.IsOpen()) << "the outputs close again";
+    EXPECT_FALSE(IsOpen(Dir / "live.log")) << "the outputs close again";
     EXPECT_EQ(w.cmdStartMonitoring->text(), "Start Monitoring");
 
     Capture.OpenSucceeds = true;
     w.cmdStartMonitoring->click();
     EXPECT_TRUE(w.MonitoringActive);
     EXPECT_TRUE(Capture.Open);
-    EXPECT_TRUE(w.OutputsControl.Log.IsOpen());
+    EXPECT_TRUE(IsOpen(Dir / "live.log"));
     EXPECT_EQ(w.cmdStartMonitoring->text(), "Stop Monitoring");
     EXPECT_FALSE(w.cmdReplay->isEnabled());
     EXPECT_FALSE(w.SoundDevice->isEnabled());
@@ -627,7 +646,7 @@ TEST_F(Window, StartAndStopAgainstTheCapture)
     w.cmdStartMonitoring->click();
     EXPECT_FALSE(w.MonitoringActive);
     EXPECT_FALSE(Capture.Open);
-    EXPECT_FALSE(w.OutputsControl.Log.IsOpen());
+    EXPECT_FALSE(IsOpen(Dir / "live.log"));
     EXPECT_FALSE(w.Timer->isActive());
     EXPECT_TRUE(w.cmdReplay->isEnabled());
     EXPECT_TRUE(w.SoundDevice->isEnabled());
@@ -646,7 +665,7 @@ TEST_F(Window, TimerCountsOverrunsAndKeepsToOneDispatch)
     EXPECT_EQ(Capture.Dispatches, 0);
     Capture.Filled = 30;
     w.Timer_Timer();
-    EXPECT_EQ(w.Counters.OverrunCount, 1);
+    EXPECT_EQ(w.Core.Counters().OverrunCount, 1);
     EXPECT_EQ(Caption(w.lblOverruns), "1");
     EXPECT_EQ(Capture.Dispatches, 1);
 
@@ -661,7 +680,7 @@ TEST_F(Window, TimerCountsOverrunsAndKeepsToOneDispatch)
     };
     w.Timer_Timer();
     EXPECT_EQ(Capture.Dispatches, 2);
-    EXPECT_EQ(w.Counters.OverrunCount, 1);
+    EXPECT_EQ(w.Core.Counters().OverrunCount, 1);
     EXPECT_FALSE(w.MonitoringActive);
     EXPECT_FALSE(Capture.Open);
 
@@ -694,10 +713,13 @@ TEST_F(Window, MinimisingHidesIntoTheTrayOnlyWhereThereIsOne)
     w.showMinimized();
     QApplication::processEvents();
     EXPECT_FALSE(w.isVisible());
-    EXPECT_TRUE(w.IsHidden());
-    w.Counters.SyncCount = 3;
-    w.Counters.AddValid();
+    ReceiveCounters counts;
+    counts.SyncCount = 3;
+    counts.ValidCount = 1;
+    w.CounterChanged(Counter::Valid, counts);
     EXPECT_EQ(w.Tray->toolTip(), "33% valid.");
+    EXPECT_EQ(Caption(w.lblVPct), "33%");
+    EXPECT_EQ(Caption(w.lblEPct), "0%");
     w.mnuShow_Click();
     EXPECT_TRUE(w.isVisible());
     EXPECT_FALSE(w.isMinimized());

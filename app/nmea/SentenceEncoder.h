@@ -2,9 +2,9 @@
 // 6-bit payload armouring of ITU-R M.1371.
 #pragma once
 
-#include "RadioChannel.h"
-#include "ReceiveCounters.h"
-#include "SentenceSink.h"
+#include "core/RadioChannel.h"
+#include "core/ReceiveCounters.h"
+#include "nmea/SentenceSink.h"
 
 #include <cstdint>
 #include <span>

@@ -1,22 +1,13 @@
 // Where the sentences of each decoded message go.
 #pragma once
 
-#include "RadioChannel.h"
+#include "core/MessageOrigin.h"
 
 #include <cstdint>
-#include <limits>
 #include <span>
 #include <string_view>
 
 namespace kelvane {
-
-// Where a message came from: its channel and, where the demodulator could
-// tell, how strong it was (see ReceivedFrame).
-struct MessageOrigin {
-    RadioChannel Channel = RadioChannel::Unknown;
-    double LevelDb = std::numeric_limits<double>::quiet_NaN();
-    double SnrDb = std::numeric_limits<double>::quiet_NaN();
-};
 
 class SentenceSink {
 public:

@@ -1,14 +1,19 @@
-#include "Replay.h"
+// The one loop that feeds recorded audio to the station, for the window's
+// replay, kelvane-decode, the benchmarks and the tests: blocks read in
+// order, handed on, events let run between them, a stop honoured, the stream
+// ended; and the figures of the replay's speed check.
+#include "station/Replay.h"
 
-#include "WavReader.h"
+#include "audio/WavReader.h"
+#include "station/Station.h"
 
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 namespace kelvane {
 
-FeedResult FeedBlocks(BlockSource& source, ReceiveChain& chain,
-                      const std::function<bool()>& betweenBlocks)
+FeedResult Station::Feed(BlockSource& source, const std::function<bool()>& betweenBlocks)
 {
     std::vector<uint8_t> block(static_cast<size_t>(source.BlockBytes()));
     FeedResult result;
@@ -20,18 +25,18 @@ FeedResult FeedBlocks(BlockSource& source, ReceiveChain& chain,
         }
         if (n == 0)
             break;
-        chain.ProcessBlock(std::span(block).first(static_cast<size_t>(n)));
+        ProcessBlock(std::span(block).first(static_cast<size_t>(n)));
         result.BytesRead += n;
+        DeliverEvents();
         if (betweenBlocks && !betweenBlocks())
             break;
     }
-    chain.Finish();
+    Finish();
     return result;
 }
 
-ReplayOutcome ReplayWavFile(const std::string& fileName, bool acceptWideAndStereo,
-                            ReceiveChain& chain, Demodulator demodulator, int32_t traceFlag,
-                            const ReplayHooks& hooks)
+ReplayOutcome Station::Replay(const std::string& fileName, bool acceptWideAndStereo,
+                              const ReceiverSettings& receiver, const ReplayHooks& hooks)
 {
     ReplayOutcome outcome;
     WavReader reader;
@@ -44,8 +49,8 @@ ReplayOutcome ReplayWavFile(const std::string& fileName, bool acceptWideAndStere
     outcome.WavDataBytes = reader.WavDataBytes();
     if (hooks.Opened)
         hooks.Opened();
-    chain.Start(outcome.Format, demodulator, traceFlag);
-    const FeedResult fed = FeedBlocks(reader, chain, hooks.BetweenBlocks);
+    Start(outcome.Format, receiver);
+    const FeedResult fed = Feed(reader, hooks.BetweenBlocks);
     outcome.Problem = fed.ReadProblem;
     outcome.BytesRead = fed.BytesRead;
     // A recording that was never finalised has no size in its header: the

@@ -1,6 +1,6 @@
-#include "TagBlocks.h"
+#include "nmea/TagBlocks.h"
 
-#include "SentenceEncoder.h"
+#include "nmea/SentenceEncoder.h"
 
 #include <vector>
 

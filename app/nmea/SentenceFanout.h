@@ -2,7 +2,7 @@
 // inside the messages (the vessel list, JSON).
 #pragma once
 
-#include "SentenceSink.h"
+#include "nmea/SentenceSink.h"
 
 #include <initializer_list>
 #include <vector>

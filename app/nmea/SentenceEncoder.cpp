@@ -1,4 +1,4 @@
-#include "SentenceEncoder.h"
+#include "nmea/SentenceEncoder.h"
 
 #include <algorithm>
 

@@ -1,13 +1,19 @@
-#include "FramePath.h"
+#include "station/FramePath.h"
 
-#include "FrameCheck.h"
-#include "ReceiveCounters.h"
-#include "ReceiverView.h"
+#include "core/ReceiveCounters.h"
+#include "nmea/SentenceEncoder.h"
+#include "receiver/FrameCheck.h"
+#include "station/StationEvents.h"
 
 #include <algorithm>
 #include <utility>
 
 namespace kelvane {
+
+void FrameToBits(std::span<const uint8_t> frame, SentenceEncoder& encoder, const MessageOrigin& origin)
+{
+    encoder.BuildSentences(PayloadBits(frame), origin);
+}
 
 void FramePath::Initialised(RadioChannel)
 {
@@ -39,7 +45,7 @@ void FramePath::InputLevel(RadioChannel, int32_t peak) { BlockPeak = std::max(Bl
 void FramePath::ShowLevel()
 {
     if (LevelMinimum <= BlockPeak)
-        View.SetLevel(BlockPeak);
+        Events.LevelChanged(BlockPeak);
     BlockPeak = -1;
 }
 

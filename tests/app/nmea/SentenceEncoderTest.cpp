@@ -1,10 +1,8 @@
-#include "OutputDispatch.h"
-#include "SentenceEncoder.h"
-#include "TagBlocks.h"
+#include "nmea/SentenceEncoder.h"
+#include "nmea/TagBlocks.h"
 
-#include "AisPayload.h"
-#include "NmeaCorpus.h"
-#include "Recorders.h"
+#include "support/AisPayload.h"
+#include "support/NmeaCorpus.h"
 
 #include <gtest/gtest.h>
 
@@ -54,9 +52,11 @@ std::vector<std::string> Lines(const std::string& block)
 }
 
 struct Encoder {
-    RecordingView view;
-    RecordingSink sink;
-    ReceiveCounters counters{view};
+    struct : SentenceSink {
+        void Deliver(std::string_view block) override { Blocks.emplace_back(block); }
+        std::vector<std::string> Blocks;
+    } sink;
+    ReceiveCounters counters;
     SentenceEncoder encoder{counters, sink};
 };
 
@@ -67,7 +67,6 @@ TEST(SentenceEncoder, WorkedExample)
     ASSERT_EQ(e.sink.Blocks.size(), 1u);
     EXPECT_EQ(e.sink.Blocks[0], "!AIVDM,1,1,,,1h,4*3A\r\n");
     EXPECT_EQ(e.counters.MsgCount123, 1);
-    EXPECT_EQ(e.view.Caption(Counter::Types123), "1");
 }
 
 TEST(SentenceEncoder, SentenceBoundaries)
@@ -136,8 +135,6 @@ TEST(SentenceEncoder, EachTypeCountsUnderItsLabel)
     EXPECT_EQ(e.counters.MsgCount1819, 2);
     EXPECT_EQ(e.counters.MsgCount24, 1);
     EXPECT_EQ(e.counters.MsgCountOther, 4);
-    EXPECT_EQ(e.view.Caption(Counter::Type24), "1");
-    EXPECT_EQ(e.view.Caption(Counter::OtherTypes), "4");
     EXPECT_EQ(e.sink.Blocks.size(), 11u);
 }
 
@@ -147,15 +144,6 @@ TEST(SentenceEncoder, MessageWithoutBitsIsCountedButSendsNothing)
     e.encoder.BuildSentences(std::vector<int32_t>{0});
     EXPECT_EQ(e.counters.MsgCountOther, 1);
     EXPECT_TRUE(e.sink.Blocks.empty());
-}
-
-TEST(ReceiveCounters, PercentagesRoundHalvesUp)
-{
-    EXPECT_EQ(ReceiveCounters::Percent(1, 8), "13%");
-    EXPECT_EQ(ReceiveCounters::Percent(756, 1000), "76%");
-    EXPECT_EQ(ReceiveCounters::Percent(1, 3), "33%");
-    EXPECT_EQ(ReceiveCounters::Percent(2, 3), "67%");
-    EXPECT_EQ(ReceiveCounters::Percent(0, 0), "0%");
 }
 
 // --- Against real data nobody here wrote ----------------------------------------
@@ -303,68 +291,6 @@ TEST(TagBlocks, ChecksummedGroupedAndReadByGpsdecodeAsTheBareSentences)
     EXPECT_EQ(StationNameProblem("Bergen_AIS-2.n"), "");
     for (const char* bad : {"", "with space", "a,b", "star*", "back\\slash", "sixteen-letters!", "aaaaaaaaaaaaaaaa"})
         EXPECT_NE(StationNameProblem(bad), "") << bad;
-}
-
-// --- Dispatch to the outputs -----------------------------------------------------
-
-class FakePorts : public OutputPorts {
-public:
-    bool LogChecked() const override { return Log; }
-    void WriteLog(std::string_view block) override { Calls.push_back("log:" + std::string(block)); }
-    bool SerialChecked() const override { return Serial; }
-    int32_t WritePort(std::string_view block) override
-    {
-        Calls.push_back("serial:" + std::string(block));
-        return Accepted < 0 ? static_cast<int32_t>(block.size()) : Accepted;
-    }
-    std::string PortName() const override { return "ttyUSB0"; }
-    bool UdpActive() const override { return Udp; }
-    void SendUdp(std::string_view block) override { Calls.push_back("udp:" + std::string(block)); }
-    void SendTcp(std::string_view block) override { Calls.push_back("tcp:" + std::string(block)); }
-    std::string WithTagBlocks(std::string_view block) override
-    {
-        return Tagged ? "\\tag\\" + std::string(block) : std::string();
-    }
-
-    bool Log = true, Serial = true, Udp = true, Tagged = false;
-    int32_t Accepted = -1;
-    std::vector<std::string> Calls;
-};
-
-TEST(OutputDispatch, LogThenSerialThenUdpThenTcpEachWhenOn)
-{
-    FakePorts ports;
-    RecordingMessages messages;
-    OutputDispatch dispatch(ports, messages);
-    std::vector<std::string> mirrored;
-    dispatch.Mirror = [&](std::string_view block) { mirrored.emplace_back(block); };
-    dispatch.Deliver("A\r\n");
-    EXPECT_EQ(ports.Calls, (std::vector<std::string>{"log:A\r\n", "serial:A\r\n", "udp:A\r\n", "tcp:A\r\n"}));
-    ports.Calls.clear();
-    ports.Log = ports.Udp = false;
-    dispatch.Deliver("B\r\n");
-    EXPECT_EQ(ports.Calls, (std::vector<std::string>{"serial:B\r\n", "tcp:B\r\n"}));
-    // Tag blocks go to the log, the network and the mirror, never to the
-    // serial port.
-    ports.Calls.clear();
-    ports.Log = ports.Udp = ports.Tagged = true;
-    dispatch.Deliver("C\r\n");
-    EXPECT_EQ(ports.Calls, (std::vector<std::string>{"log:\\tag\\C\r\n", "serial:C\r\n",
-                                                     "udp:\\tag\\C\r\n", "tcp:\\tag\\C\r\n"}));
-    EXPECT_EQ(mirrored, (std::vector<std::string>{"A\r\n", "B\r\n", "\\tag\\C\r\n"}));
-    EXPECT_TRUE(messages.Shown.empty());
-}
-
-TEST(OutputDispatch, ShortSerialWriteIsReportedAndUdpStillSent)
-{
-    FakePorts ports;
-    ports.Accepted = 3;
-    RecordingMessages messages;
-    OutputDispatch dispatch(ports, messages);
-    dispatch.Deliver("!AIVDM,1,1,,,1h,4*3A\r\n");
-    ASSERT_EQ(messages.Shown.size(), 1u);
-    EXPECT_EQ(messages.Shown[0].text, "Unable to write to ttyUSB0!\r\nWrote 3 of 22");
-    EXPECT_EQ(ports.Calls[2], "udp:!AIVDM,1,1,,,1h,4*3A\r\n");
 }
 
 }  // namespace

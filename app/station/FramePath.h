@@ -1,28 +1,37 @@
 // The one place a frame goes once a demodulator has found it, whatever the
 // demodulator and whichever channel it came from: the counters, the frame
 // check, FrameToBits and the hand-over to the sentence encoder, and the
-// input level for the level bar.
+// input level.
 #pragma once
 
-#include "FrameSink.h"
+#include "core/MessageOrigin.h"
+#include "receiver/FrameSink.h"
+
+#include <cstdint>
+#include <span>
 
 namespace kelvane {
 
 class ReceiveCounters;
-class ReceiverView;
 class SentenceEncoder;
+class StationEvents;
+
+// A good frame's payload as MessageBits (PayloadBits), handed to the encoder
+// with its origin.
+void FrameToBits(std::span<const uint8_t> frame, SentenceEncoder& encoder,
+                 const MessageOrigin& origin = {});
 
 class FramePath : public FrameSink {
 public:
-    FramePath(ReceiveCounters& counters, ReceiverView& view, SentenceEncoder& encoder)
-        : Counters(counters), View(view), Encoder(encoder)
+    FramePath(ReceiveCounters& counters, SentenceEncoder& encoder, StationEvents& events)
+        : Counters(counters), Encoder(encoder), Events(events)
     {
     }
 
     // A new stream: the next initialisation clears the counters again.
     void StartStream() { Cleared = false; }
-    // The end of one block of every channel: the level bar shows the
-    // largest peak reported since the last call, from the midline up.
+    // The end of one block of every channel: the largest peak reported
+    // since the last call is the input level, from the midline up.
     void ShowLevel();
 
     void Initialised(RadioChannel channel) override;
@@ -32,11 +41,10 @@ public:
     void FrameError(RadioChannel channel) override;
     void InputLevel(RadioChannel channel, int32_t peak) override;
 
-    ReceiveCounters& Counters;
-
 private:
-    ReceiverView& View;
+    ReceiveCounters& Counters;
     SentenceEncoder& Encoder;
+    StationEvents& Events;
     bool Cleared = false;
     int32_t BlockPeak = -1;
 };
