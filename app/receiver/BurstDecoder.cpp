@@ -202,7 +202,11 @@ std::optional<ChannelFit> BurstDecoder::FitChannel(const SignalView& signal, con
                                                    double t0) const
 {
     // Level i of the pattern lies at bit i - 21 from the first data bit;
-    // the fit takes the bit centres whose neighbours are both known.
+    // the fit takes the bit centres whose neighbours are both known, the
+    // first searched level's earlier one being the training bit before the
+    // pattern. Leaving that level out helps a little behind an AC-coupled
+    // input, whose droop is worst at the earliest point, and costs a little
+    // more behind a receiver's low-pass or de-emphasis.
     const std::vector<int>& pattern = PreambleLevels(candidate.Variant);
     auto known = [&](int i) { return candidate.Sign * pattern[static_cast<size_t>(i)]; };
     double m[3][3] = {};
