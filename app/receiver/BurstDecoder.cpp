@@ -123,9 +123,13 @@ Deframed Deframe(const std::vector<int>& levels, int previous, int limitOctets)
     return result;
 }
 
-// The first octet's message type from the first data bits, or -1.
+// The first octet's message type from the first data bits, or -1 where a
+// flag or an abort comes before a whole octet.
 int MessageType(const std::vector<int>& levels, int previous)
 {
+    // A flag's 0 and six 1s may begin within the first octet and end after
+    // it: read on until one that begins in the octet would have ended.
+    constexpr size_t Enough = 8 + 6;
     std::vector<uint8_t> bits;
     int ones = 0;
     for (int level : levels) {
@@ -139,7 +143,7 @@ int MessageType(const std::vector<int>& levels, int previous)
         if (ones >= 6)
             return -1;
         bits.push_back(static_cast<uint8_t>(bit));
-        if (bits.size() == 8)
+        if (bits.size() == Enough)
             break;
     }
     if (bits.size() < 8)
@@ -172,6 +176,15 @@ std::optional<std::array<double, 3>> Solve3(const double m[3][3], const double v
     return x;
 }
 
+// The length of the longest message of any type.
+const MessageLength& LongestMessage()
+{
+    static const MessageLength longest = *std::max_element(
+        MessageLengths.begin(), MessageLengths.end(),
+        [](const MessageLength& a, const MessageLength& b) { return a.MaxBits < b.MaxBits; });
+    return longest;
+}
+
 }  // namespace
 
 LevelTable BurstDecoder::StartingTable(double neighbourGain)
@@ -189,7 +202,11 @@ std::optional<ChannelFit> BurstDecoder::FitChannel(const SignalView& signal, con
                                                    double t0) const
 {
     // Level i of the pattern lies at bit i - 21 from the first data bit;
-    // the fit takes the bit centres whose neighbours are both known.
+    // the fit takes the bit centres whose neighbours are both known, the
+    // first searched level's earlier one being the training bit before the
+    // pattern. Leaving that level out helps a little behind an AC-coupled
+    // input, whose droop is worst at the earliest point, and costs a little
+    // more behind a receiver's low-pass or de-emphasis.
     const std::vector<int>& pattern = PreambleLevels(candidate.Variant);
     auto known = [&](int i) { return candidate.Sign * pattern[static_cast<size_t>(i)]; };
     double m[3][3] = {};
@@ -236,13 +253,15 @@ std::optional<SoftBurst> BurstDecoder::Read(const SignalView& signal, const Burs
         burst.NoisePower += signal.NoisePowerAt(t0 + k * T) / 16;
 
     // How far to read: the message type tells the longest frame it can be.
+    // A head that gives no known type may be a frame whose first levels
+    // were misread, which the later passes can mend: it is read as the
+    // longest frame of any type, and the frame check judges it.
     constexpr int HeadLevels = 48;
     soften(HeadLevels);
     const std::vector<int> head = DecideLevels(burst, HeadLevels, burst.Prior);
     burst.Type = MessageType(head, burst.Last);
-    if (burst.Type < 0 || MessageLengths[static_cast<size_t>(burst.Type)].MaxBits == 0)
-        return std::nullopt;
-    const MessageLength& length = MessageLengths[static_cast<size_t>(burst.Type)];
+    const bool known = burst.Type >= 0 && MessageLengths[static_cast<size_t>(burst.Type)].MaxBits > 0;
+    const MessageLength& length = known ? MessageLengths[static_cast<size_t>(burst.Type)] : LongestMessage();
     burst.Extent = length.MaxBits > 424
                        ? MaxLevels
                        : static_cast<int>(1.2 * (((length.MaxBits + 7) / 8) * 8 + 16 + 16)) + 24;

@@ -78,10 +78,13 @@ struct SoftBurst {
     std::vector<double> Soft;
     int BeforeLast = 0;  // the flag's last two levels, known
     int Last = 0;
-    int Type = -1;        // the message type its first octet gives
-    int Extent = 0;       // levels decided: the longest frame of the type
-    int Span = 0;         // levels the longest frame of the type can fill
-    int LimitOctets = 0;  // octets past which it cannot be a frame of the type
+    // The message type the first decisions give its first octet, -1 where
+    // they run into a flag. The lengths below are those of the type, or of
+    // any type where it has none defined.
+    int Type = -1;
+    int Extent = 0;       // levels decided: the longest frame
+    int Span = 0;         // levels the longest frame can fill
+    int LimitOctets = 0;  // octets past which it cannot be a frame
     double NoisePower = 1;  // of its reads, per unit of input noise power
 };
 
@@ -109,7 +112,8 @@ public:
     // gain.
     static LevelTable StartingTable(double neighbourGain);
     // Fits the channel, reads the message type and the soft values as far as
-    // the longest frame of that type; none when there is no such frame.
+    // the longest frame of that type (of any type where the type read has
+    // no defined length); none when the fit fails.
     std::optional<SoftBurst> Read(const SignalView& signal, const BurstCandidate& candidate,
                                   double t0) const;
     // The most likely levels a[0..count-1] given the soft values (Viterbi
