@@ -88,8 +88,11 @@ const char* const DecodeHelp =
     "\n"
     "The library is loaded by name from the program's folder, then the system's\n"
     "search path; if it cannot be loaded, a message says so and the built-in\n"
-    "demodulator serves. An output that fails to open is reported with the\n"
-    "window's message and left out; the others go on.\n"
+    "demodulator serves. A value that cannot work (a destination list, an\n"
+    "address, a port, serial settings, a station name) is refused before\n"
+    "anything opens, with exit status 2. An output that fails to open when the\n"
+    "run starts (a port that is busy, a device that is gone) is reported and\n"
+    "left out; the others go on.\n"
     "\n"
     "At the end the counters (Syncs, Valid, Errors, PreSyncs and the message\n"
     "types; with two channels the valid frames of each) and the speed as\n"
@@ -99,7 +102,8 @@ const char* const DecodeHelp =
     "\n"
     "Exit status: 0 when the file was read to its end or live decoding was\n"
     "stopped, 1 when the file could not be read (the message names the file)\n"
-    "or the device could not be opened, 2 for bad usage.\n";
+    "or the device could not be opened, 2 for bad usage (an unknown option or\n"
+    "a malformed value).\n";
 
 const char* OptionOf(OutputKind output)
 {

@@ -124,7 +124,7 @@ std::string WavReader::ReadHeader()
     if (AcceptWideAndStereo) {
         if ((channels != 1 && channels != 2) || (bits != 8 && bits != 16))
             return "Wave data must be 8- or 16-bit, mono or stereo, not " + std::to_string(bits) +
-                   "-bit with " + std::to_string(channels) + " channels.";
+                   "-bit with " + std::to_string(channels) + (channels == 1 ? " channel." : " channels.");
     } else if (channels != 1 || bits != 8) {
         return "Wave data must be 8-bit / mono.";
     }

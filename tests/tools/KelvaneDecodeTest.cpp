@@ -280,6 +280,59 @@ TEST_F(KelvaneDecode, BadFilesAndBadUsage)
     EXPECT_NE(result.out.find("--no-repair"), std::string::npos);
 }
 
+// A value that cannot work stops the program before it opens or decodes
+// anything: a service started with a typo fails instead of feeding nothing.
+TEST_F(KelvaneDecode, MalformedValuesAreUsageErrorsBeforeAnythingOpens)
+{
+    const std::string recording = std::string(KELVANE_TEST_AUDIO_DIR) + "/bergen-48k-u8.wav";
+    const std::string log = Path("never.log");
+    const struct {
+        std::vector<std::string> args;
+        std::string named;
+    } cases[] = {
+        {{"--udp", "nonsense"}, "--udp \"nonsense\""},
+        {{"--udp", "127.0.0.1:10110,"}, "--udp \"127.0.0.1:10110,\""},
+        {{"--udp", "127.0.0.1:99"}, "--udp \"127.0.0.1:99\""},
+        {{"--tcp", "localhost"}, "--tcp \"localhost\""},
+        {{"--tcp", "host:0"}, "--tcp \"host:0\""},
+        {{"--tcp-server", "99999"}, "--tcp-server \"99999\""},
+        {{"--tcp-server", "::1:10110"}, "--tcp-server \"::1:10110\""},
+        {{"--tag-blocks", "a,b"}, "--tag-blocks \"a,b\""},
+        {{"--tag-blocks", "a-name-too-long-for-it"}, "--tag-blocks \"a-name-too-long-for-it\""},
+        {{"--serial", "/dev/ttyS0,99,q,9,3"}, "--serial \"99,q,9,3\""},
+        {{"--serial", ",4800,n,8,1"}, "--serial \"\""},
+        {{"--rate", "22050"}, "--rate"},
+        {{"--device", "first"}, "--device"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--log", log, recording});
+        if (c.named == "--rate" || c.named == "--device")
+            args.pop_back();
+        const ProgramResult result = RunProgram(Decoder, args);
+        EXPECT_EQ(result.exitCode, 2) << c.named;
+        EXPECT_EQ(result.err.rfind("kelvane-decode: " + c.named, 0), 0u) << result.err;
+        EXPECT_NE(result.err.find("\nusage: kelvane-decode"), std::string::npos) << result.err;
+        EXPECT_TRUE(result.out.empty()) << c.named;
+        EXPECT_FALSE(fs::exists(log)) << c.named << ": nothing may be opened";
+    }
+}
+
+// What can only fail at run time leaves that output out, and the command
+// line's words say what to do there (not which window menu to use).
+TEST_F(KelvaneDecode, AnOutputThatCannotOpenIsLeftOutInTheCommandLinesWords)
+{
+    const ProgramResult result = RunProgram(
+        Decoder, {"--serial", "kelvane-no-such-port", "--log", Path("ais.log"),
+                  std::string(KELVANE_TEST_AUDIO_DIR) + "/rtl-fm-50k-u8.wav"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "!AIVDM,1,1,,,13mn4I0P000HEd>RSk<8Vgv406bh,0*0D\r\n");
+    EXPECT_EQ(result.err.rfind("kelvane-decode: --serial: serial port kelvane-no-such-port ", 0), 0u) << result.err;
+    EXPECT_EQ(result.err.find("main menu"), std::string::npos) << result.err;
+    std::ifstream logged(Path("ais.log"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(logged), {}), result.out);
+}
+
 TEST_F(KelvaneDecode, WithoutTheLibraryOneMessageAndTheBuiltinServes)
 {
     // A copy of the program in a folder without the library beside it.

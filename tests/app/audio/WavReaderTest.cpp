@@ -121,6 +121,10 @@ TEST_F(WavFile, EachHeaderProblemHasItsText)
     WavReader wide;
     wide.AcceptWideAndStereo = true;
     EXPECT_EQ(wide.Open(Write(Riff(tooWide))), "Wave data must be 8- or 16-bit, mono or stereo, not 24-bit with 2 channels.");
+    Bytes oneWide;
+    Chunk(oneWide, "fmt ", Format(1, 8000, 24), 16);
+    Chunk(oneWide, "data", Bytes(12, 0), 12);
+    EXPECT_EQ(wide.Open(Write(Riff(oneWide))), "Wave data must be 8- or 16-bit, mono or stereo, not 24-bit with 1 channel.");
 
     Bytes zeroRate;
     Chunk(zeroRate, "fmt ", Format(1, 0, 8), 16);
