@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWindow>
 
 namespace kelvane {
 
@@ -33,6 +34,7 @@ void frmGMSK::Form_Unload()
         return;
     Unloaded = true;
     SaveSettings();
+    TrayWatch->stop();
     Tray->hide();
 }
 
@@ -56,16 +58,48 @@ void frmGMSK::changeEvent(QEvent* event)
 
 void frmGMSK::Form_Resize()
 {
+    if (!isMinimized()) {
+        // Restored, from the tray or the task bar: the icon goes with the
+        // minimised window.
+        TrayWatch->stop();
+        Tray->hide();
+        return;
+    }
+    // The icon is shown even while there is no tray: Qt puts it into a tray
+    // that starts later (a panel started after the autostart programs) or
+    // starts again. The watch then moves the window in or out of the tray.
+    Tray->show();
+    TrayWatch->start();
     // Without a tray the window could never come back: it stays minimised
     // on the task bar instead of hiding.
-    if (!isMinimized() || !Desktop.TrayAvailable())
+    if (!Desktop.TrayAvailable())
         return;
-    Tray->show();
     // Hidden after the state change has settled.
     QTimer::singleShot(0, this, [this] {
         if (isMinimized())
             hide();
     });
+}
+
+void frmGMSK::TrayWatch_Timer()
+{
+    if (!isMinimized()) {
+        TrayWatch->stop();
+        return;
+    }
+    const bool trayAvailable = Desktop.TrayAvailable();
+    if (trayAvailable && isVisible()) {
+        // A tray has appeared and holds the icon: the window goes there.
+        hide();
+    } else if (!trayAvailable && !isVisible()) {
+        // The tray has gone, and the icon with it: a hidden window could
+        // never be brought back, so it waits on the task bar instead. Mapped
+        // again, the native window would come back as it was last restored;
+        // one made anew starts iconified, as the window's state says.
+        if (QWindow* native = windowHandle())
+            native->destroy();
+        showMinimized();
+    }
 }
 
 void frmGMSK::mnuShow_Click()

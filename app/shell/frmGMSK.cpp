@@ -212,6 +212,8 @@ void frmGMSK::BuildControls()
     QAction* mnuExit = mnuPopUp->addAction("&Exit");
     Tray = new QSystemTrayIcon(windowIcon(), this);
     Tray->setContextMenu(mnuPopUp);
+    TrayWatch = new QTimer(this);
+    TrayWatch->setInterval(1000);
 
     connect(cmdStartMonitoring, &QPushButton::clicked, this, [this] { cmdStartMonitoring_Click(); });
     connect(cmdReplay, &QPushButton::clicked, this, [this] { cmdReplay_Click(); });
@@ -236,6 +238,7 @@ void frmGMSK::BuildControls()
     connect(IPTimer, &QTimer::timeout, this, [this] { IPTimer_Timer(); });
     connect(mnuShow, &QAction::triggered, this, [this] { mnuShow_Click(); });
     connect(mnuExit, &QAction::triggered, this, [this] { mnuExit_Click(); });
+    connect(TrayWatch, &QTimer::timeout, this, [this] { TrayWatch_Timer(); });
     connect(Tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
         // A double click restores; the context menu opens by itself.
         if (why == QSystemTrayIcon::DoubleClick && isMinimized())

@@ -179,6 +179,8 @@ public:
     QTimer* IPTimer = nullptr;
     QMenu* mnuPopUp = nullptr;
     QSystemTrayIcon* Tray = nullptr;
+    // While minimised: follows a tray that appears or goes away.
+    QTimer* TrayWatch = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;  // Form_QueryUnload, then Form_Unload
@@ -189,6 +191,7 @@ private:
     void FillPortList();
     void FillDeviceList();
     void Form_Resize();
+    void TrayWatch_Timer();
     bool Form_QueryUnload();
     void Form_Unload();
     void StartMonitoring();
