@@ -20,7 +20,6 @@ namespace kelvane {
 namespace {
 
 constexpr std::string_view FlagPattern = "1111110";
-constexpr int32_t MaxFrameBytes = 126;
 
 }  // namespace
 
@@ -35,7 +34,6 @@ void BuiltinDemodulator::Initialise(std::span<const uint8_t> samples)
     PreambleRuns = 0;
     Sink.Initialised(Channel);
     StreamSample = 0;
-    Frame.clear();
     InvertLevels = false;
     TimingValid = SampleRate > 0 && BaudRate > 0;
     if (TimingValid) {
@@ -134,8 +132,7 @@ void BuiltinDemodulator::Crossing(double interval, int32_t level)
             }
             if (BitCount == 7) {
                 Sink.Sync(Channel);
-                Frame.clear();
-                BitCount = 0;
+                Hdlc.Start();
                 State = InFrame;
                 bit = 1;
             }
@@ -149,48 +146,18 @@ void BuiltinDemodulator::Crossing(double interval, int32_t level)
 
 bool BuiltinDemodulator::FrameBit(int32_t bit)
 {
-    if (++BitCount == 1) {
-        BitInByte = 0;
-        SixOnesSeen = 0;
-        OnesRun = 0;
-        ByteValue = 0;
-    }
-    if (bit == 1)
-        ++OnesRun;
-    if (OnesRun > 5) {
-        OnesRun = 0;
-        SixOnesSeen = 1;
-    }
-    if (bit == 0) {
-        if (OnesRun != 5)  // a 0 after exactly five 1s is stuffing
-            ++BitInByte;
-        OnesRun = 0;
-    } else {
-        ByteValue += 1 << BitInByte;
-        ++BitInByte;
-    }
-    if (BitInByte < 8)
-        return true;
-
-    BitInByte = 0;
-    if (SixOnesSeen == 1 && ByteValue == 0x7E) {
-        CompleteFrame();
+    switch (Hdlc.Bit(bit)) {
+    case HdlcReceiver::Event::Frame:
+        State = Hunting;
+        Sink.Frame({Hdlc.Octets(), Channel, StreamSample, PeakLevelDb(FrameLow, FrameHigh)});
         return false;
-    }
-    Frame.push_back(static_cast<uint8_t>(ByteValue));
-    ByteValue = 0;
-    if (static_cast<int32_t>(Frame.size()) > MaxFrameBytes) {
+    case HdlcReceiver::Event::Overlong:
         Sink.FrameError(Channel);
         State = Hunting;
         return false;
+    default:
+        return true;  // read octet by octet, a frame neither aborts nor starts again
     }
-    return true;
-}
-
-void BuiltinDemodulator::CompleteFrame()
-{
-    State = Hunting;
-    Sink.Frame({Frame, Channel, StreamSample, PeakLevelDb(FrameLow, FrameHigh)});
 }
 
 }  // namespace kelvane

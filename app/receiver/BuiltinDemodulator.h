@@ -5,11 +5,11 @@
 
 #include "receiver/ChannelDemodulator.h"
 #include "receiver/FrameSink.h"
+#include "receiver/HdlcReceiver.h"
 
 #include <array>
 #include <cstdint>
 #include <span>
-#include <vector>
 
 namespace kelvane {
 
@@ -50,7 +50,6 @@ private:
     void Initialise(std::span<const uint8_t> samples);
     void Crossing(double interval, int32_t level);
     bool FrameBit(int32_t bit);  // false when the frame ended
-    void CompleteFrame();
 
     FrameSink& Sink;
     RadioChannel Channel;
@@ -67,7 +66,8 @@ private:
     float FlagRunLimit = 0;  // 5 x BitPeriod, rounded to single precision
     bool TimingValid = false;
     bool InvertLevels = false;
-    std::vector<uint8_t> Frame;
+    // A frame of more than 126 octets, its FCS among them, is an error.
+    HdlcReceiver Hdlc{HdlcReceiver::Framing::Octetwise, 126};
 
     // DemodState.
     int32_t State = Hunting;
@@ -77,10 +77,6 @@ private:
     int32_t PreambleMin = 9;
     int32_t PreambleRuns = 0;
     int32_t FlagErrorsAllowed = 1;
-    int32_t ByteValue = 0;
-    int32_t BitInByte = 0;
-    int32_t SixOnesSeen = 0;
-    int32_t OnesRun = 0;
     std::array<int32_t, 8> FlagBits{};  // 1-based: FlagBits[1..7]
 
     // Per call.

@@ -2,6 +2,7 @@
 
 #include "receiver/AisMessageLengths.h"
 #include "receiver/FrameCheck.h"
+#include "receiver/HdlcReceiver.h"
 
 #include <algorithm>
 #include <array>
@@ -67,60 +68,20 @@ int WindowAt(const SoftBurst& burst, const std::vector<int>& a, int k)
     return Window(before, a[static_cast<size_t>(k)], after);
 }
 
-enum class Framing { Incomplete, Aborted, Complete };
-
-struct Deframed {
-    Framing Outcome = Framing::Incomplete;
-    std::vector<uint8_t> Octets;  // payload and FCS when complete
-    int LevelsUsed = 0;           // up to the end of the closing flag
-    bool WholeOctets = false;
-};
-
-// NRZI, then HDLC: a 0 after five 1s is stuffing, six 1s and a 0 close the
-// frame, seven 1s abort it.
-Deframed Deframe(const std::vector<int>& levels, int previous, int limitOctets)
+// Runs the levels after the start flag through the receiver, NRZI-decoded (a
+// level unchanged is a 1): the levels up to the end of the closing flag, or
+// 0 where no frame closes (an abort, a flag straight after the start flag,
+// too long, or the levels ran out).
+int Deframe(HdlcReceiver& hdlc, const std::vector<int>& levels, int previous)
 {
-    Deframed result;
-    std::vector<uint8_t> bits;
-    int ones = 0;
+    hdlc.Start();
     for (size_t k = 0; k < levels.size(); ++k) {
-        const int bit = levels[k] == previous ? 1 : 0;
+        const HdlcReceiver::Event event = hdlc.Bit(levels[k] == previous ? 1 : 0);
         previous = levels[k];
-        if (bit == 1) {
-            if (++ones == 7) {
-                result.Outcome = Framing::Aborted;
-                return result;
-            }
-            bits.push_back(1);
-            continue;
-        }
-        if (ones == 5) {  // stuffing
-            ones = 0;
-            continue;
-        }
-        if (ones == 6) {  // the closing flag: drop its leading 0 and six 1s
-            if (bits.size() < 7)
-                return result;  // a flag at once: no frame
-            bits.resize(bits.size() - 7);
-            result.Outcome = Framing::Complete;
-            result.LevelsUsed = static_cast<int>(k) + 1;
-            break;
-        }
-        ones = 0;
-        bits.push_back(0);
-        if (static_cast<int>(bits.size()) > 8 * (limitOctets + 1))
-            return result;
+        if (event != HdlcReceiver::Event::None)
+            return event == HdlcReceiver::Event::Frame ? static_cast<int>(k) + 1 : 0;
     }
-    if (result.Outcome != Framing::Complete)
-        return result;
-    result.WholeOctets = bits.size() % 8 == 0;
-    for (size_t i = 0; i + 8 <= bits.size(); i += 8) {
-        uint8_t octet = 0;
-        for (size_t j = 0; j < 8; ++j)
-            octet = static_cast<uint8_t>(octet | bits[i + j] << j);  // first bit least significant
-        result.Octets.push_back(octet);
-    }
-    return result;
+    return 0;
 }
 
 // The first octet's message type from the first data bits, or -1 where a
@@ -128,30 +89,19 @@ Deframed Deframe(const std::vector<int>& levels, int previous, int limitOctets)
 int MessageType(const std::vector<int>& levels, int previous)
 {
     // A flag's 0 and six 1s may begin within the first octet and end after
-    // it: read on until one that begins in the octet would have ended.
-    constexpr size_t Enough = 8 + 6;
-    std::vector<uint8_t> bits;
-    int ones = 0;
+    // it, and the receiver tells of it at the next bit: read on until one
+    // that begins in the octet would have been told. The length is no
+    // concern here.
+    HdlcReceiver hdlc(HdlcReceiver::Framing::Bitwise, 2);
+    hdlc.Start();
     for (int level : levels) {
-        const int bit = level == previous ? 1 : 0;
-        previous = level;
-        if (bit == 0 && ones == 5) {
-            ones = 0;
-            continue;
-        }
-        ones = bit == 1 ? ones + 1 : 0;
-        if (ones >= 6)
+        if (hdlc.Bit(level == previous ? 1 : 0) != HdlcReceiver::Event::None)
             return -1;
-        bits.push_back(static_cast<uint8_t>(bit));
-        if (bits.size() == Enough)
+        previous = level;
+        if (hdlc.Bits() > 8 + 6)
             break;
     }
-    if (bits.size() < 8)
-        return -1;
-    int octet = 0;
-    for (int j = 0; j < 8; ++j)
-        octet |= bits[static_cast<size_t>(j)] << j;
-    return octet >> 2;
+    return hdlc.Octets().empty() ? -1 : hdlc.Octets()[0] >> 2;
 }
 
 // Solves the 3 x 3 system m x = v by Cramer's rule; none when singular.
@@ -318,8 +268,9 @@ std::vector<int> BurstDecoder::DecideLevels(const SoftBurst& burst, int count, c
 
 int BurstDecoder::FrameSpan(const SoftBurst& burst, const std::vector<int>& levels)
 {
-    const Deframed frame = Deframe(levels, burst.Last, burst.LimitOctets);
-    return frame.Outcome == Framing::Complete ? frame.LevelsUsed : burst.Span;
+    HdlcReceiver hdlc(HdlcReceiver::Framing::Bitwise, burst.LimitOctets);
+    const int used = Deframe(hdlc, levels, burst.Last);
+    return used > 0 ? used : burst.Span;
 }
 
 LevelTable BurstDecoder::MeasureTable(const SoftBurst& burst, const std::vector<int>& levels, int span,
@@ -340,21 +291,23 @@ LevelTable BurstDecoder::MeasureTable(const SoftBurst& burst, const std::vector<
 
 bool BurstDecoder::CheckFrame(const SoftBurst& burst, const std::vector<int>& levels, BurstResult& result) const
 {
-    const Deframed frame = Deframe(levels, burst.Last, burst.LimitOctets);
-    if (frame.Outcome != Framing::Complete || !frame.WholeOctets || frame.Octets.size() < 3)
+    HdlcReceiver hdlc(HdlcReceiver::Framing::Bitwise, burst.LimitOctets);
+    const int used = Deframe(hdlc, levels, burst.Last);
+    const std::span<const uint8_t> frame = hdlc.Octets();
+    if (used == 0 || !hdlc.WholeOctets() || frame.size() < 3)
         return false;
-    const int payload = static_cast<int>(frame.Octets.size()) - 2;
+    const int payload = static_cast<int>(frame.size()) - 2;
     // The frame's own type: the decisions may have mended its first octet.
-    if (!ValidPayloadLength(frame.Octets[0] >> 2, payload))
+    if (!ValidPayloadLength(frame[0] >> 2, payload))
         return false;
     result.FrameChecked = true;
     ++result.FcsEvaluations;
-    if (ComputeFcs(frame.Octets) != FcsGood)
+    if (ComputeFcs(frame) != FcsGood)
         return false;
     result.Valid = true;
-    result.Frame = frame.Octets;
-    result.EndTime = burst.T0 + (frame.LevelsUsed - 1) * T;
-    MeasureSignal(burst, levels, frame.LevelsUsed, result);
+    result.Frame.assign(frame.begin(), frame.end());
+    result.EndTime = burst.T0 + (used - 1) * T;
+    MeasureSignal(burst, levels, used, result);
     return true;
 }
 
