@@ -17,11 +17,8 @@
 #include "WavWriter.h"
 #include "WaveIn.h"
 
-#include <QCoreApplication>
-
 #include <atomic>
 #include <chrono>
-#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -96,10 +93,6 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    QCoreApplication application(argc, argv);
-    // Qt takes the user's locale; numbers printed here keep a decimal point.
-    std::setlocale(LC_NUMERIC, "C");
-
     ConsoleView view;
     ConsoleMessages messages;
     ConsoleOutputOptions outputOptions(options);
@@ -165,13 +158,14 @@ int main(int argc, char** argv)
         auto tick = start;
         while (!StopRequested) {
             tick += std::chrono::milliseconds(250);
-            // The network outputs (clients coming, reconnections) are
-            // served while the loop waits.
+            // The network outputs serve themselves on their own thread;
+            // what they report (clients coming, reconnections) is printed
+            // while the loop waits.
             while (!StopRequested && std::chrono::steady_clock::now() < tick) {
-                QCoreApplication::processEvents();
+                outputs.DeliverEvents();
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
-            CaptureTick(capture, chain, [] { QCoreApplication::processEvents(); });
+            CaptureTick(capture, chain, [&] { outputs.DeliverEvents(); });
         }
         capture.CloseWaveIn();
         chain.Finish();
@@ -191,11 +185,11 @@ int main(int argc, char** argv)
     }
 
     const auto start = std::chrono::steady_clock::now();
-    // Events run between blocks, for the network outputs.
+    // What the network outputs report is printed between blocks.
     const ReplayOutcome replay = ReplayWavFile(options.File, true, chain, demodulator, traceFlag,
                                                {.Opened = [&] { outputs.OpenOutputs(); },
-                                                .BetweenBlocks = [] {
-                                                    QCoreApplication::processEvents();
+                                                .BetweenBlocks = [&] {
+                                                    outputs.DeliverEvents();
                                                     return true;
                                                 }});
     if (!replay.Problem.empty())

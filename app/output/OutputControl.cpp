@@ -8,21 +8,45 @@ namespace kelvane {
 
 OutputControl::OutputControl(OutputOptionsView& view, MessageBoxes& messages,
                              OutputSettings& settings, std::function<bool()> networkAlive)
-    : Serial(messages), Udp(std::move(networkAlive)), View(view), Messages(messages),
-      Settings(settings)
+    : Serial(messages), Udp(std::move(networkAlive)), TcpServer(Network), TcpClient(Network), View(view),
+      Messages(messages), Settings(settings)
 {
     Udp.OnSendFailure = [this](const UdpDestination&) { View.ShowUdpFailure(); };
+    // The count as it was when the client came or went.
     TcpServer.OnClientEvent = [this](const std::string& event) {
-        View.ShowTcpClients(TcpServer.ClientCount(), event);
+        Queue([this, count = TcpServer.ClientCount(), event] { View.ShowTcpClients(count, event); });
     };
     TcpClient.OnStateChange = [this](bool connected, const std::string& why) {
-        View.ShowTcpClientState(connected, why);
+        Queue([this, connected, why] { View.ShowTcpClientState(connected, why); });
     };
     Clock = [] {
         return std::chrono::duration_cast<std::chrono::seconds>(
                    std::chrono::system_clock::now().time_since_epoch())
             .count();
     };
+}
+
+OutputControl::~OutputControl()
+{
+    TcpServer.Close();
+    TcpClient.Close();
+}
+
+void OutputControl::Queue(std::function<void()> event)
+{
+    std::lock_guard lock(EventLock);
+    Events.push_back(std::move(event));
+}
+
+void OutputControl::DeliverEvents()
+{
+    std::vector<std::function<void()>> due;
+    {
+        std::lock_guard lock(EventLock);
+        due.swap(Events);
+    }
+    for (const std::function<void()>& event : due)
+        event();
 }
 
 void OutputControl::SendTcp(std::string_view block)
@@ -109,6 +133,7 @@ void OutputControl::CloseOutputs()
     TcpServer.Close();
     TcpClient.Close();
     TaggingOn = false;
+    DeliverEvents();
 }
 
 void OutputControl::SerialSwitched() { Settings.EnableSerial = View.SerialChecked(); }

@@ -5,6 +5,7 @@
 
 #include "LogFile.h"
 #include "MessageBoxes.h"
+#include "NetworkThread.h"
 #include "OutputDispatch.h"
 #include "SerialPort.h"
 #include "TagBlocks.h"
@@ -13,7 +14,9 @@
 #include "UdpTargets.h"
 
 #include <functional>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace kelvane {
 
@@ -49,7 +52,8 @@ public:
     virtual void SetTagBlocksChecked(bool checked) = 0;
     virtual std::string StationNameText() const = 0;
     // How the outputs fare: a client came or went, the push target was
-    // reached or lost.
+    // reached or lost. Called on the caller's thread, from
+    // OutputControl::DeliverEvents.
     virtual void ShowTcpClients(size_t count, const std::string& event) = 0;
     virtual void ShowTcpClientState(bool connected, const std::string& why) = 0;
 };
@@ -68,13 +72,23 @@ class OutputControl : public OutputPorts {
 public:
     OutputControl(OutputOptionsView& view, MessageBoxes& messages, OutputSettings& settings,
                   std::function<bool()> networkAlive = {});
+    // Closes the TCP outputs while their reports still have somewhere to go.
+    ~OutputControl() override;
+    OutputControl(const OutputControl&) = delete;
+    OutputControl& operator=(const OutputControl&) = delete;
 
     // Opens every enabled output and reports each failure; a failed serial
     // port, log file, TCP server or client (or a station name that cannot
     // stand in a tag block) is unchecked and so switched off, an invalid UDP
     // list leaves UDP checked but sends nothing this run.
     void OpenOutputs();
+    // Closes them all and delivers what the TCP outputs still had to say.
     void CloseOutputs();
+
+    // The TCP outputs report from the network thread; their reports wait
+    // until the caller's thread runs them here (the window between blocks
+    // and on its timer, kelvane-decode in its loops).
+    void DeliverEvents();
 
     // A check box was clicked (or changed by the program): the switch it
     // keeps follows it.
@@ -102,6 +116,7 @@ public:
     LogFile Log;
     SerialPort Serial;
     UdpTargets Udp;
+    NetworkThread Network;  // before the TCP outputs, which live on it
     TcpServerOutput TcpServer;
     TcpClientOutput TcpClient;
     TagBlocks Tags;
@@ -110,6 +125,10 @@ public:
     std::function<int64_t()> Clock;
 
 private:
+    void Queue(std::function<void()> event);
+
+    std::mutex EventLock;
+    std::vector<std::function<void()>> Events;
     OutputOptionsView& View;
     MessageBoxes& Messages;
     OutputSettings& Settings;

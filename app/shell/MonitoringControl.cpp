@@ -71,7 +71,13 @@ void frmGMSK::Timer_Timer()
     if (Dispatching)
         return;  // one dispatch at a time
     Dispatching = true;
-    CaptureTick(Capture, Chain, [] { QCoreApplication::processEvents(); });
+    // Between buffers the window stays alive, and shows what the network
+    // outputs reported.
+    CaptureTick(Capture, Chain, [this] {
+        QCoreApplication::processEvents();
+        OutputsControl.DeliverEvents();
+    });
+    OutputsControl.DeliverEvents();
     Dispatching = false;
     if (StopAfterDispatch) {
         StopAfterDispatch = false;

@@ -72,6 +72,7 @@ std::string frmGMSK::ReplayWavFile(const std::string& fileName)
         kelvane::ReplayWavFile(fileName, Receivers == 2, Chain, ChosenDemodulator(), DemodTrace,
                                {.Opened = {}, .BetweenBlocks = [this] {
                                    QCoreApplication::processEvents();
+                                   OutputsControl.DeliverEvents();
                                    return ReplayActive;
                                }});
     if (outcome.HeaderRead) {
