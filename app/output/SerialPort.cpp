@@ -196,8 +196,10 @@ std::vector<std::string> SerialPort::ListPorts()
         if (!fs::exists(device, missing))
             continue;  // a virtual terminal, a pty
         const std::string name = entry->path().filename().string();
+        // The legacy ports' driver is serial8250, or on recent kernels the
+        // serial core's "port" for each of them: told by their name then.
         const std::string driver = fs::read_symlink(device / "driver", missing).filename().string();
-        if (driver == "serial8250" && !UartAnswers("/dev/" + name))
+        if ((driver == "serial8250" || name.rfind("ttyS", 0) == 0) && !UartAnswers("/dev/" + name))
             continue;
         ports.push_back(name);
     }
