@@ -10,8 +10,9 @@ packages=(
   libgtest-dev libgmock-dev
   # fuzzing and sanitizers with clang's runtime
   clang libclang-rt-14-dev
-  # the program: Qt 6 widgets, network and serial port; PortAudio capture
-  qt6-base-dev qt6-serialport-dev portaudio19-dev fonts-dejavu-core
+  # the program: Qt 6 widgets; PortAudio capture; the network outputs and
+  # the serial port on standalone Asio (header-only)
+  qt6-base-dev portaudio19-dev fonts-dejavu-core libasio-dev
   # real peers used by the tests: sound server, pty pairs, audio
   # conversion, an independent AIS decoder and its daemon (a TCP client of
   # ours), network namespaces, a JSON reader, a display server

@@ -11,11 +11,8 @@
 #include "audio/WaveIn.h"
 #include "station/Station.h"
 
-#include <QCoreApplication>
-
 #include <atomic>
 #include <chrono>
-#include <clocale>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -188,13 +185,9 @@ int DecodeLive(const DecodeOptions& options, Station& station, ConsoleEvents& ev
     auto tick = start;
     while (!StopRequested) {
         tick += std::chrono::milliseconds(250);
-        // What the network outputs say is printed while the loop waits.
-        while (!StopRequested && std::chrono::steady_clock::now() < tick) {
-            QCoreApplication::processEvents();
-            station.DeliverEvents();
+        while (!StopRequested && std::chrono::steady_clock::now() < tick)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        station.CaptureTick(capture, [] { QCoreApplication::processEvents(); });
+        station.CaptureTick(capture, [] {});
     }
     capture.CloseWaveIn();
     station.Finish();
@@ -216,13 +209,9 @@ int DecodeLive(const DecodeOptions& options, Station& station, ConsoleEvents& ev
 int DecodeFile(const DecodeOptions& options, Station& station)
 {
     const auto start = std::chrono::steady_clock::now();
-    const ReplayOutcome replay =
-        station.Replay(options.File, true, ChosenReceiver(options),
-                       {.Opened = [&] { station.OpenOutputs(options.Outputs); },
-                        .BetweenBlocks = [] {
-                            QCoreApplication::processEvents();
-                            return true;
-                        }});
+    const ReplayOutcome replay = station.Replay(options.File, true, ChosenReceiver(options),
+                                                {.Opened = [&] { station.OpenOutputs(options.Outputs); },
+                                                 .BetweenBlocks = {}});
     if (!replay.Problem.empty())
         std::fprintf(stderr, "%s - %s\n", options.File.c_str(), replay.Problem.c_str());
     if (!replay.HeaderRead)
@@ -263,12 +252,13 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    QCoreApplication application(argc, argv);
-    // Qt takes the user's locale; numbers printed here keep a decimal point.
-    std::setlocale(LC_NUMERIC, "C");
-
     ConsoleEvents events(options);
     Station station(events);
+    // A station's journal shows clients and the push target as they come
+    // and go, even while the decoder waits for its input: what the network
+    // outputs say is printed from their thread at once (only lines on
+    // standard error).
+    station.EventsWaiting = [&station] { station.DeliverEvents(); };
     station.TraceText = [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); };
     return options.Device >= 0 ? DecodeLive(options, station, events) : DecodeFile(options, station);
 }

@@ -3,24 +3,29 @@
 // from the moment it connected, in order. Nothing here ever waits for a
 // client: a client that stops reading has a bounded queue and is then
 // disconnected, and what clients send is read and thrown away.
+//
+// The connections live on a NetworkThread, so clients are accepted and
+// served while the caller decodes or waits. Open, Send, Close and IsOpen are
+// for one caller's thread; ClientCount and the counters may be read from any
+// thread, and are final once Close has returned.
 #pragma once
 
-#include <QHostAddress>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include "output/NetworkThread.h"
 
+#include <asio/ip/address.hpp>
+
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace kelvane {
 
 struct ListenAddress {
-    QHostAddress Address;  // Any when only a port is given
+    std::optional<asio::ip::address> Address;  // none: every address, IPv4 and IPv6
     uint16_t Port = 0;
 };
 
@@ -32,37 +37,39 @@ class TcpServerOutput {
 public:
     static constexpr int MaxClients = 64;
     // What a client that does not read may have waiting before it is let go.
-    static constexpr qint64 MaxQueueBytes = 1 << 20;
+    static constexpr size_t MaxQueueBytes = 1 << 20;
 
-    TcpServerOutput();
+    explicit TcpServerOutput(NetworkThread& network);
     ~TcpServerOutput();
     TcpServerOutput(const TcpServerOutput&) = delete;
     TcpServerOutput& operator=(const TcpServerOutput&) = delete;
 
     // Listens; "" or the message for the user, naming the address.
     std::string Open(std::string_view addressText);
+    // Hands the block to every client; returns at once.
     void Send(std::string_view block);
-    // Gives each client a moment to take what it has waiting, then closes
-    // every connection and stops listening.
+    // Gives the clients a second in all to take what they have waiting, then
+    // closes every connection and stops listening.
     void Close();
-    bool IsOpen() const { return Server.isListening(); }
+    bool IsOpen() const { return Current != nullptr; }
 
-    size_t ClientCount() const { return Clients.size(); }
-    // A client came or went: "127.0.0.1:50432 connected", and so on.
+    size_t ClientCount() const { return Clients; }
+    // A client came or went: "127.0.0.1:50432 connected", and so on. Called
+    // on the network thread; set it before Open.
     std::function<void(const std::string&)> OnClientEvent;
 
     // Since Open.
-    int64_t BlocksSent = 0;       // blocks written to at least one client
-    int64_t ClientsServed = 0;
-    int64_t ClientsDropped = 0;   // let go for not reading
-    int64_t ClientsRefused = 0;   // beyond MaxClients
+    std::atomic<int64_t> BlocksSent{0};      // blocks written to at least one client
+    std::atomic<int64_t> ClientsServed{0};
+    std::atomic<int64_t> ClientsDropped{0};  // let go for not reading
+    std::atomic<int64_t> ClientsRefused{0};  // beyond MaxClients
 
 private:
-    void Accept();
-    void Forget(QTcpSocket* socket, const std::string& why);
+    struct Listener;
 
-    QTcpServer Server;
-    std::vector<QTcpSocket*> Clients;  // owned; deleted later by Qt
+    NetworkThread& Network;
+    std::shared_ptr<Listener> Current;  // while open
+    std::atomic<size_t> Clients{0};
 };
 
 }  // namespace kelvane

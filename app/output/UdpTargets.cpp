@@ -1,13 +1,12 @@
 #include "output/UdpTargets.h"
 
+#include "output/NetworkState.h"
 #include "core/TextFields.h"
 
-#include <QHostInfo>
-#include <QNetworkInterface>
+#include <asio/error.hpp>
 
 #include <charconv>
 #include <cmath>
-#include <thread>
 
 namespace kelvane {
 
@@ -43,6 +42,14 @@ std::optional<UdpDestination> ParseEntry(std::string_view entry)
     return UdpDestination{TrimSpaces(parts[0]), *port};
 }
 
+// The loopback of either family, an IPv4 one written as IPv6 included.
+bool IsLoopback(const asio::ip::address& address)
+{
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        return asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()).is_loopback();
+    return address.is_loopback();
+}
+
 }  // namespace
 
 std::optional<std::vector<UdpDestination>> ParseUdpDestinations(std::string_view text)
@@ -59,32 +66,10 @@ std::optional<std::vector<UdpDestination>> ParseUdpDestinations(std::string_view
     return destinations;
 }
 
-bool UdpTargets::AnyNetworkInterfaceUp()
-{
-    for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
-        const auto flags = interface.flags();
-        if (flags.testFlag(QNetworkInterface::IsUp) && flags.testFlag(QNetworkInterface::IsRunning) &&
-            !flags.testFlag(QNetworkInterface::IsLoopBack))
-            return true;
-    }
-    return false;
-}
-
 UdpTargets::UdpTargets(std::function<bool()> networkAlive, HostResolver resolver)
-    : NetworkAlive(networkAlive ? std::move(networkAlive) : AnyNetworkInterfaceUp),
+    : NetworkAlive(networkAlive ? std::move(networkAlive) : NetworkIsUp),
       Resolver(resolver ? std::move(resolver) : SystemResolver)
 {
-}
-
-QHostAddress UdpTargets::SystemResolver(const std::string& host)
-{
-    // Plotters mostly listen on IPv4 only: "localhost" should reach one
-    // even where the system lists ::1 first.
-    const QList<QHostAddress> addresses = QHostInfo::fromName(QString::fromStdString(host)).addresses();
-    for (const QHostAddress& address : addresses)
-        if (address.protocol() == QAbstractSocket::IPv4Protocol)
-            return address;
-    return addresses.isEmpty() ? QHostAddress() : addresses.first();
 }
 
 void UdpTargets::StartLookup(Endpoint& endpoint)
@@ -98,18 +83,16 @@ void UdpTargets::StartLookup(Endpoint& endpoint)
         lookup->Started = std::chrono::steady_clock::now();
     }
     endpoint.FailedSinceLookup = false;
-    // Detached: a name server that never answers must not hold up the
-    // close or the program's end.
-    std::thread([lookup, resolver = Resolver, host = endpoint.Destination.Host] {
-        const QHostAddress address = resolver(host);
+    LookUpDetached(Resolver, endpoint.Destination.Host, [lookup](std::vector<asio::ip::address> found) {
+        const std::optional<asio::ip::address> address = PreferIPv4(found);
         std::lock_guard lock(lookup->Lock);
-        if (!address.isNull())
+        if (address)
             lookup->Address = address;
         lookup->Running = false;
-    }).detach();
+    });
 }
 
-QHostAddress UdpTargets::CurrentAddress(Endpoint& endpoint)
+std::optional<asio::ip::address> UdpTargets::CurrentAddress(Endpoint& endpoint)
 {
     if (!endpoint.NameLookup)
         return endpoint.Address;
@@ -138,12 +121,11 @@ bool UdpTargets::OpenUdpTargets(std::string_view list)
             return false;
         Endpoint endpoint;
         endpoint.Destination = *destination;
-        endpoint.Socket = std::make_unique<QUdpSocket>();
-        if (endpoint.Address.setAddress(QString::fromStdString(destination->Host))) {
-            endpoint.Socket->bind(endpoint.Address.protocol() == QAbstractSocket::IPv6Protocol
-                                      ? QHostAddress::AnyIPv6
-                                      : QHostAddress::AnyIPv4,
-                                  0);
+        asio::error_code notAnAddress;
+        const asio::ip::address address = asio::ip::make_address(destination->Host, notAnAddress);
+        if (!notAnAddress) {
+            endpoint.Address = address;
+            OpenSocket(endpoint, address);
         } else {
             // A name: looked up on the side; the socket binds at its first
             // datagram, for the address family the name gives.
@@ -152,6 +134,25 @@ bool UdpTargets::OpenUdpTargets(std::string_view list)
         }
         Endpoints.push_back(std::move(endpoint));
     }
+    return true;
+}
+
+bool UdpTargets::OpenSocket(Endpoint& endpoint, const asio::ip::address& to)
+{
+    const asio::ip::udp protocol = to.is_v6() ? asio::ip::udp::v6() : asio::ip::udp::v4();
+    if (endpoint.Socket && endpoint.SocketIsV6 == to.is_v6())
+        return true;
+    auto socket = std::make_unique<asio::ip::udp::socket>(Io);
+    asio::error_code error;
+    socket->open(protocol, error);
+    if (!error)
+        socket->bind(asio::ip::udp::endpoint(protocol, 0), error);
+    if (!error)
+        socket->non_blocking(true, error);  // a full send buffer fails the send
+    if (error)
+        return false;
+    endpoint.Socket = std::move(socket);
+    endpoint.SocketIsV6 = to.is_v6();
     return true;
 }
 
@@ -175,12 +176,12 @@ void UdpTargets::SendUdp(std::string_view block)
     }
     std::optional<bool> alive;  // asked only when a destination needs it
     for (Endpoint& endpoint : Endpoints) {
-        const QHostAddress address = CurrentAddress(endpoint);
-        if (address.isNull()) {
+        const std::optional<asio::ip::address> address = CurrentAddress(endpoint);
+        if (!address) {
             Fail(endpoint);
             continue;
         }
-        if (!address.isLoopback()) {
+        if (!IsLoopback(*address)) {
             if (!alive)
                 alive = NetworkAlive();
             if (!*alive) {
@@ -188,10 +189,15 @@ void UdpTargets::SendUdp(std::string_view block)
                 continue;
             }
         }
-        const qint64 sent = endpoint.Socket->writeDatagram(
-            block.data(), static_cast<qint64>(block.size()), address,
-            static_cast<quint16>(endpoint.Destination.Port));
-        if (sent != static_cast<qint64>(block.size()))
+        if (!OpenSocket(endpoint, *address)) {
+            Fail(endpoint);
+            continue;
+        }
+        asio::error_code error;
+        const size_t sent = endpoint.Socket->send_to(
+            asio::buffer(block.data(), block.size()),
+            asio::ip::udp::endpoint(*address, static_cast<uint16_t>(endpoint.Destination.Port)), 0, error);
+        if (error || sent != block.size())
             Fail(endpoint);
         else
             ++Sent;
@@ -200,8 +206,11 @@ void UdpTargets::SendUdp(std::string_view block)
 
 void UdpTargets::CloseUdpTargets()
 {
-    for (auto it = Endpoints.rbegin(); it != Endpoints.rend(); ++it)
-        it->Socket->close();
+    for (auto it = Endpoints.rbegin(); it != Endpoints.rend(); ++it) {
+        asio::error_code ignored;
+        if (it->Socket)
+            it->Socket->close(ignored);
+    }
     Endpoints.clear();
     UdpActive = false;
 }

@@ -4,8 +4,11 @@
 // reception: until a name has an address, sending to it fails.
 #pragma once
 
-#include <QHostAddress>
-#include <QUdpSocket>
+#include "output/HostLookup.h"
+
+#include <asio/io_context.hpp>
+#include <asio/ip/address.hpp>
+#include <asio/ip/udp.hpp>
 
 #include <chrono>
 #include <cstdint>
@@ -31,16 +34,12 @@ struct UdpDestination {
 // whole list invalid.
 std::optional<std::vector<UdpDestination>> ParseUdpDestinations(std::string_view text);
 
-// Looks a host name up, blocking (it runs on a thread of its own); a null
-// address when the name does not resolve.
-using HostResolver = std::function<QHostAddress(const std::string& host)>;
-
 class UdpTargets {
 public:
     // networkAlive tells whether the computer has a working network
-    // connection; by default, any interface up and running that is not the
-    // loopback. resolver looks names up; by default the system's resolver,
-    // an IPv4 address preferred.
+    // connection; by default NetworkIsUp. resolver looks names up (on a
+    // thread of its own); by default the system's. Of a name's addresses,
+    // an IPv4 one is preferred.
     explicit UdpTargets(std::function<bool()> networkAlive = {}, HostResolver resolver = {});
 
     // Opens one endpoint per destination, in list order, each bound to a free
@@ -48,7 +47,8 @@ public:
     // first invalid entry; the endpoints of the entries before it stay open
     // until CloseUdpTargets.
     bool OpenUdpTargets(std::string_view list);
-    // Sends the block as one datagram to every endpoint, in order. Each
+    // Sends the block as one datagram to every endpoint, in order, without
+    // waiting (on the caller's thread, as every call here). Each
     // failure calls the failure handler and the next endpoint is still
     // served. Without a network, loopback destinations are still sent to.
     // A name is looked up again every ten minutes, and after a failed send
@@ -66,9 +66,6 @@ public:
     int64_t Sent = 0;
     int64_t Failed = 0;
 
-    static bool AnyNetworkInterfaceUp();
-    static QHostAddress SystemResolver(const std::string& host);
-
     static constexpr std::chrono::minutes LookupInterval{10};
     static constexpr std::chrono::seconds RetryInterval{10};
 
@@ -77,23 +74,27 @@ private:
     // outlive the endpoint (a name server that never answers).
     struct Lookup {
         std::mutex Lock;
-        QHostAddress Address;
+        std::optional<asio::ip::address> Address;
         bool Running = false;
         std::chrono::steady_clock::time_point Started;
     };
     struct Endpoint {
         UdpDestination Destination;
-        QHostAddress Address;                 // a dotted address, or the name's as last seen
-        std::shared_ptr<Lookup> NameLookup;   // for a host name only
+        std::optional<asio::ip::address> Address;  // a dotted address, or the name's as last seen
+        std::shared_ptr<Lookup> NameLookup;        // for a host name only
         bool FailedSinceLookup = false;
-        std::unique_ptr<QUdpSocket> Socket;
+        // Bound to a free local port, for the family of the address in use.
+        std::unique_ptr<asio::ip::udp::socket> Socket;
+        bool SocketIsV6 = false;
     };
     void Fail(Endpoint& endpoint);
     void StartLookup(Endpoint& endpoint);
-    QHostAddress CurrentAddress(Endpoint& endpoint);
+    std::optional<asio::ip::address> CurrentAddress(Endpoint& endpoint);
+    bool OpenSocket(Endpoint& endpoint, const asio::ip::address& to);
 
     std::function<bool()> NetworkAlive;
     HostResolver Resolver;
+    asio::io_context Io;  // for the sockets, which are used synchronously only
     std::vector<Endpoint> Endpoints;
 };
 

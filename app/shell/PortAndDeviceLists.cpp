@@ -1,12 +1,11 @@
 // The serial ports and sound devices the window offers.
 #include "shell/frmGMSK.h"
 
-#include "core/TextFields.h"
+#include "output/SerialPort.h"
 #include "shell/WindowCommon.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 #include <vector>
@@ -18,10 +17,7 @@ using namespace shell;
 void frmGMSK::FillPortList()
 {
     // Serial ports: the devices the system lists, by name.
-    std::vector<std::string> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        ports.push_back(info.portName().toStdString());
-    std::sort(ports.begin(), ports.end(), [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
+    const std::vector<std::string> ports = SerialPort::ListPorts();
     for (const std::string& port : ports) {
         cbPort->addItem(Q(port));
         if (port == ComPortNumber)

@@ -15,7 +15,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSerialPortInfo>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTimer>

@@ -83,6 +83,9 @@ void Station::Post(std::function<void()> event)
 
 void Station::DeliverEvents()
 {
+    // One delivery at a time, in the order the events came, whichever
+    // thread a front end delivers them on.
+    const std::lock_guard delivering(DeliveringLock);
     std::vector<std::function<void()>> due;
     {
         const std::lock_guard lock(WaitingLock);

@@ -84,7 +84,8 @@ public:
     // Runs the waiting events on the caller's thread.
     void DeliverEvents();
     // Called, on any thread, when an event starts to wait: a front end with
-    // an event loop has it call DeliverEvents there.
+    // an event loop has it call DeliverEvents there; one whose handlers may
+    // run on any thread may deliver at once.
     std::function<void()> EventsWaiting;
 
     // --- What the station knows.
@@ -116,6 +117,7 @@ private:
     // Before the outputs: their thread may still post while they close.
     std::mutex WaitingLock;
     std::vector<std::function<void()>> Waiting;
+    std::mutex DeliveringLock;
     ReceiveCounters Count;
     SentenceEncoder Sentences;
     FramePath Frames;

@@ -1,6 +1,8 @@
 // What the station tells its front end: a window turns these into captions,
 // check boxes and message boxes, kelvane-decode into lines on standard error
-// and standard output. Every call comes on the front end's own thread.
+// and standard output. Every call comes on the thread that delivers the
+// events: the front end's own, unless it chooses to have the network
+// thread deliver them (see Station::EventsWaiting).
 #pragma once
 
 #include "core/MessageBoxes.h"

@@ -15,11 +15,12 @@ UserMessage Plain(std::string text) { return {std::move(text), MessageIcon::None
 
 StationOutputs::StationOutputs(StationEvents& events, std::function<void(std::function<void()>)> post,
                                std::function<bool()> networkAlive)
-    : Events(events), Serial(SerialMessages), Udp(std::move(networkAlive))
+    : Events(events), Serial(SerialMessages), Udp(std::move(networkAlive)), TcpServer(Network),
+      TcpClient(Network)
 {
     Udp.OnSendFailure = [this](const UdpDestination&) { Events.UdpSendFailed(); };
     TcpServer.OnClientEvent = [this, post](const std::string& event) {
-        post([this, event] { Events.TcpServerClients(TcpServer.ClientCount(), event); });
+        post([this, count = TcpServer.ClientCount(), event] { Events.TcpServerClients(count, event); });
     };
     TcpClient.OnStateChange = [this, post](bool connected, const std::string& why) {
         post([this, connected, why] { Events.TcpClientState(connected, why); });
@@ -47,8 +48,7 @@ void StationOutputs::Open(const OutputSettings& settings)
         if (!SerialOn) {
             std::vector<UserMessage> messages = std::move(SerialMessages.Held);
             messages.push_back(Plain("Unable to open " + PortName + "!"));
-            Failed(OutputKind::Serial, std::move(messages),
-                   "serial port " + PortName + " could not be opened");
+            Failed(OutputKind::Serial, std::move(messages), "serial port " + PortName + " " + Serial.Problem);
         }
     }
     if (settings.Log) {
@@ -130,13 +130,13 @@ OutputStats StationOutputs::Stats() const
 {
     return {Udp.Sent,
             Udp.Failed,
-            TcpServer.BlocksSent,
-            TcpServer.ClientsServed,
-            TcpServer.ClientsDropped,
-            TcpServer.ClientsRefused,
-            TcpClient.BlocksSent,
-            TcpClient.BlocksDropped,
-            TcpClient.Reconnects};
+            TcpServer.BlocksSent.load(),
+            TcpServer.ClientsServed.load(),
+            TcpServer.ClientsDropped.load(),
+            TcpServer.ClientsRefused.load(),
+            TcpClient.BlocksSent.load(),
+            TcpClient.BlocksDropped.load(),
+            TcpClient.Reconnects.load()};
 }
 
 }  // namespace kelvane

@@ -6,6 +6,7 @@
 
 #include "nmea/TagBlocks.h"
 #include "output/LogFile.h"
+#include "output/NetworkThread.h"
 #include "output/SerialPort.h"
 #include "output/TcpClientOutput.h"
 #include "output/TcpServerOutput.h"
@@ -36,8 +37,8 @@ struct OutputStats {
 
 class StationOutputs {
 public:
-    // Events of the network outputs that come from another thread are handed
-    // to post, which must bring them to the events' thread.
+    // Events of the TCP outputs come from the network thread: they are
+    // handed to post, which must bring them to the events' thread.
     StationOutputs(StationEvents& events, std::function<void(std::function<void()>)> post,
                    std::function<bool()> networkAlive = {});
 
@@ -69,6 +70,8 @@ private:
     void Failed(OutputKind output, std::vector<UserMessage> messages, std::string problem);
 
     StationEvents& Events;
+    // Before the TCP outputs, which run on it.
+    NetworkThread Network;
     HeldMessages SerialMessages;
     SerialPort Serial;
     LogFile Log;

@@ -1,23 +1,35 @@
 // Real peers of the network outputs on the loopback, without any toolkit: a
-// UDP listener, a TCP client that reads, a TCP listener that accepts one
-// connection. Every wait has a deadline.
+// UDP receiver that knows which address each datagram was sent to, a TCP
+// client that reads, a TCP listener that accepts one connection, a free TCP
+// port. Every wait has a deadline.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvane::test {
 
-class UdpListener {
+// A TCP port on 127.0.0.1 that nothing listens on (just now).
+uint16_t FreeTcpPort();
+
+class UdpReceiver {
 public:
-    UdpListener();  // bound to 127.0.0.1 on a free port
-    ~UdpListener();
-    UdpListener(const UdpListener&) = delete;
-    UdpListener& operator=(const UdpListener&) = delete;
+    // Bound to the IPv4 address ("0.0.0.0" for all) and a free port.
+    explicit UdpReceiver(const std::string& address = "127.0.0.1");
+    ~UdpReceiver();
+    UdpReceiver(const UdpReceiver&) = delete;
+    UdpReceiver& operator=(const UdpReceiver&) = delete;
+
     uint16_t Port() const { return BoundPort; }
-    // Datagrams until count came or ms passed without one.
-    std::vector<std::string> Take(size_t count, int ms = 5000);
+    // Up to count datagrams, waiting for them until the deadline passes:
+    // (the address each was sent to, its data).
+    std::vector<std::pair<std::string, std::string>> Take(
+        size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(10));
+    // The data of the datagrams only, one after the other.
+    std::string TakeData(size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(10));
 
 private:
     int Fd = -1;
@@ -57,8 +69,5 @@ private:
     int Peer = -1;
     uint16_t BoundPort = 0;
 };
-
-// A TCP port on the loopback that nothing listens on right now.
-uint16_t FreeTcpPort();
 
 }  // namespace kelvane::test

@@ -1,11 +1,9 @@
 #include "support/AisPayload.h"
+#include "support/LoopbackPeers.h"
 #include "support/NmeaCorpus.h"
 #include "support/PtyPair.h"
 #include "support/RunProgram.h"
 #include "support/SignalGenerator.h"
-
-#include <QNetworkDatagram>
-#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -359,12 +357,11 @@ TEST_F(KelvaneDecode, FeedsLogSerialAndUdpWithIdenticalBytes)
     WriteWav(wav, gen.Render(), 48000);
 
     PtyPair pty;
-    QUdpSocket udp;
-    ASSERT_TRUE(udp.bind(QHostAddress::LocalHost, 0));
+    UdpReceiver udp;
     const std::string log = Path("ais.log");
     const ProgramResult result =
         RunProgram(Decoder, {"--log", log, "--serial", pty.Near() + ",4800,n,8,1", "--udp",
-                             "127.0.0.1:" + std::to_string(udp.localPort()), wav});
+                             "127.0.0.1:" + std::to_string(udp.Port()), wav});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(DecodedMessages(result.out), messages);
     EXPECT_EQ(result.err.find("kelvane-decode:"), std::string::npos) << result.err;
@@ -375,13 +372,12 @@ TEST_F(KelvaneDecode, FeedsLogSerialAndUdpWithIdenticalBytes)
     EXPECT_EQ(logText.str(), result.out);
     EXPECT_EQ(pty.ReadFar(result.out.size()), result.out);
     std::string datagrams;
-    size_t count = 0;
-    while (udp.hasPendingDatagrams() || udp.waitForReadyRead(1000)) {
-        datagrams += udp.receiveDatagram().data().toStdString();
-        ++count;
-    }
+    const auto got = udp.Take(messages.size());
+    for (const auto& [to, data] : got)
+        datagrams += data;
     EXPECT_EQ(datagrams, result.out);
-    EXPECT_EQ(count, messages.size()) << "one datagram per message";
+    EXPECT_EQ(got.size(), messages.size()) << "one datagram per message";
+    EXPECT_TRUE(udp.Take(1, std::chrono::milliseconds(0)).empty());
 
     // --quiet leaves standard output empty and the outputs served.
     const ProgramResult quiet = RunProgram(Decoder, {"--quiet", "--log", log, wav});

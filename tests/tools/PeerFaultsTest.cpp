@@ -1,12 +1,10 @@
 // Failing peers, for real: each output that fails is reported and the others
 // go on delivering every sentence; nothing crashes or hangs.
 #include "support/AisPayload.h"
+#include "support/LoopbackPeers.h"
 #include "support/PtyPair.h"
 #include "support/RunProgram.h"
 #include "support/SignalGenerator.h"
-
-#include <QNetworkDatagram>
-#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -87,41 +85,34 @@ TEST_F(PeerFaults, SerialLineVanishingMidRun)
 
 TEST_F(PeerFaults, RefusingUdpDestinationAmongGoodOnes)
 {
-    QUdpSocket refusing;  // bound, then closed: its port now answers with ICMP
-    ASSERT_TRUE(refusing.bind(QHostAddress::LocalHost, 0));
-    const int closedPort = refusing.localPort();
-    refusing.close();
-    QUdpSocket good;
-    ASSERT_TRUE(good.bind(QHostAddress::LocalHost, 0));
+    // Bound, then closed: its port now answers with ICMP.
+    const int closedPort = UdpReceiver().Port();
+    UdpReceiver good;
     const std::string list = "127.0.0.1:" + std::to_string(closedPort) + ",127.0.0.1:" +
-                             std::to_string(good.localPort()) + ",127.0.0.1:" +
+                             std::to_string(good.Port()) + ",127.0.0.1:" +
                              std::to_string(closedPort);
     const std::string log = (Dir / "ais.log").string();
     const ProgramResult result = RunProgram(KELVANE_DECODE, {"--udp", list, "--log", log, Wav});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, Expected);
     EXPECT_EQ(Slurp(log), Expected);
-    std::string received;
-    while (good.hasPendingDatagrams() || good.waitForReadyRead(1000))
-        received += good.receiveDatagram().data().toStdString();
-    EXPECT_EQ(received, Expected);
+    // Every datagram is there once the program has ended; none more.
+    EXPECT_EQ(good.TakeData(Lines(Expected)), Expected);
+    EXPECT_TRUE(good.Take(1, std::chrono::milliseconds(0)).empty());
 }
 
 TEST_F(PeerFaults, LogOnAFullDisk)
 {
-    QUdpSocket good;
-    ASSERT_TRUE(good.bind(QHostAddress::LocalHost, 0));
+    UdpReceiver good;
     const ProgramResult result = RunProgram(
-        KELVANE_DECODE, {"--log", "/dev/full", "--udp", "127.0.0.1:" + std::to_string(good.localPort()), Wav});
+        KELVANE_DECODE, {"--log", "/dev/full", "--udp", "127.0.0.1:" + std::to_string(good.Port()), Wav});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, Expected);
     const std::string report = "Unable to write to log file at /dev/full! No space left on device";
     ASSERT_NE(result.err.find(report), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find(report), result.err.rfind(report)) << "reported once a run";
-    std::string received;
-    while (good.hasPendingDatagrams() || good.waitForReadyRead(1000))
-        received += good.receiveDatagram().data().toStdString();
-    EXPECT_EQ(received, Expected);
+    EXPECT_EQ(good.TakeData(Lines(Expected)), Expected);
+    EXPECT_TRUE(good.Take(1, std::chrono::milliseconds(0)).empty());
 }
 
 TEST_F(PeerFaults, LibraryWithoutAnEntryLeavesTheBuiltinToServe)

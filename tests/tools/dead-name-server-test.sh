@@ -3,7 +3,8 @@
 # network and mount namespace of its own, /etc/resolv.conf points at a UDP
 # listener on 127.0.0.1:53 that reads every query and never replies.
 # kelvane-decode must not wait for it (it would wait 90 s: timeout:30,
-# attempts:3), and the destination by address must get every message.
+# attempts:3), and the destination by address must get every message; nor
+# must it wait with a TCP target by name.
 #
 #   dead-name-server-test.sh KELVANE_DECODE RECORDING.wav
 #
@@ -52,4 +53,12 @@ messages=$(grep -c '^!AIVDM' "$work/out")
 [ "$(cat "$work/received")" = "$(cat "$work/out")" ] || fail "the destination by address did not get every message"
 grep -q "^UDP: $messages datagrams sent, $messages failed$" "$work/err" ||
   fail "the name's sends were not counted as failures: $(grep '^UDP' "$work/err")"
+
+# The same for a TCP target by name: the run and the close do not wait for
+# the lookup, and every message is dropped and counted.
+timeout 60 "$decoder" --tcp "ais-feed.example:10110" "$wav" >"$work/out-tcp" 2>"$work/err-tcp"
+status=$?
+[ $status -eq 0 ] || fail "kelvane-decode with a TCP target ended with $status: $(cat "$work/err-tcp")"
+grep -q "^TCP ais-feed.example:10110: 0 messages sent, $messages dropped, 0 reconnects$" "$work/err-tcp" ||
+  fail "the TCP target's messages were not counted as dropped: $(grep '^TCP' "$work/err-tcp")"
 INSIDE

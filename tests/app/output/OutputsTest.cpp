@@ -3,11 +3,9 @@
 #include "output/SerialPort.h"
 #include "output/UdpTargets.h"
 
+#include "support/LoopbackPeers.h"
 #include "support/PtyPair.h"
 #include "support/Recorders.h"
-
-#include <QNetworkDatagram>
-#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -72,12 +70,23 @@ TEST(SerialPort, MissingPortAndRefusedSettingsSayWhy)
     EXPECT_FALSE(port.IsOpen());
     EXPECT_FALSE(port.OpenPort(pty.Near(), "38400,n,8"));
     EXPECT_EQ(messages.Shown.back().text, "Unable to build Comm DCB 38400,n,8 Error: 22");
-    // The port was left closed: it opens again at once.
+    // Stop bits a POSIX line cannot make.
+    EXPECT_FALSE(port.OpenPort(pty.Near(), "4800,n,8,1.5"));
+    EXPECT_EQ(messages.Shown.back().text.rfind("Unable to set Comm DCB 4800,n,8,1.5 Error: ", 0), 0u);
+    // The port was left closed: it opens again at once, with any parity.
     EXPECT_TRUE(port.OpenPort(pty.Near(), "4800,n,8,1"));
+    EXPECT_TRUE(port.OpenPort(pty.Near(), "4800,m,8,2")) << messages.Shown.back().text;
+    EXPECT_TRUE(port.OpenPort(pty.Near(), "4800,s,8,1")) << messages.Shown.back().text;
 }
 
 TEST(SerialPort, PortsAreListedInNaturalOrder)
 {
+    const std::vector<std::string> listed = SerialPort::ListPorts();
+    EXPECT_TRUE(std::is_sorted(listed.begin(), listed.end(),
+                               [](const std::string& a, const std::string& b) { return NaturalLess(a, b); }));
+    for (const std::string& name : listed)
+        EXPECT_TRUE(SerialPort::PortExists(name)) << name;
+
     std::vector<std::string> ports = {"ttyS10", "ttyUSB0", "ttyS2", "ttyACM1", "ttyS1", "ttyS02", "ttyUSB10", "ttyUSB9"};
     std::sort(ports.begin(), ports.end(), [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
     EXPECT_EQ(ports, (std::vector<std::string>{"ttyACM1", "ttyS1", "ttyS02", "ttyS2", "ttyS10", "ttyUSB0", "ttyUSB9",
@@ -90,8 +99,9 @@ TEST(SerialSettings, ReadLikeTheModeCommand)
     ASSERT_TRUE(s);
     EXPECT_EQ(s->BaudRate, 4800);
     EXPECT_EQ(ParseSerialSettings("96,E,7,2")->BaudRate, 9600);
-    EXPECT_EQ(ParseSerialSettings("96,E,7,2")->Parity, QSerialPort::EvenParity);
-    EXPECT_EQ(ParseSerialSettings("38400,o,5,1.5")->StopBits, QSerialPort::OneAndHalfStop);
+    EXPECT_EQ(ParseSerialSettings("96,E,7,2")->Parity, SerialParity::Even);
+    EXPECT_EQ(ParseSerialSettings("96,E,7,2")->DataBits, 7);
+    EXPECT_EQ(ParseSerialSettings("38400,o,5,1.5")->StopBits, SerialStopBits::OneAndHalf);
     for (const char* bad : {"", "38400", "38400,n,8", "38400,x,8,1", "38400,n,9,1", "38400,n,8,3",
                             "-1,n,8,1", "38400,n,8,1,1", "384OO,n,8,1"})
         EXPECT_FALSE(ParseSerialSettings(bad)) << bad;
@@ -99,27 +109,9 @@ TEST(SerialSettings, ReadLikeTheModeCommand)
 
 // --- UDP, to real loopback sockets ----------------------------------------------
 
-struct Receiver {
-    Receiver() { EXPECT_TRUE(Socket.bind(QHostAddress::AnyIPv4, 0)); }
-    int Port() const { return Socket.localPort(); }
-    std::vector<std::pair<std::string, std::string>> Take(size_t count)
-    {
-        std::vector<std::pair<std::string, std::string>> got;  // (to address, data)
-        while (got.size() < count && Socket.waitForReadyRead(2000)) {
-            while (Socket.hasPendingDatagrams()) {
-                const QNetworkDatagram d = Socket.receiveDatagram();
-                got.emplace_back(d.destinationAddress().toString().toStdString(),
-                                 d.data().toStdString());
-            }
-        }
-        return got;
-    }
-    QUdpSocket Socket;
-};
-
 TEST(UdpTargets, EachDestinationGetsEachBlockOnceInListOrder)
 {
-    Receiver receiver;
+    UdpReceiver receiver("0.0.0.0");
     const std::string p = std::to_string(receiver.Port());
     UdpTargets udp([] { return true; });
     ASSERT_TRUE(udp.OpenUdpTargets(" 127.0.0.1:" + p + " , 127.0.0.2 : " + p + ",127.0.0.3:" + p));
@@ -174,7 +166,7 @@ TEST(UdpTargets, ListRules)
 
 TEST(UdpTargets, AFailedSendIsShownAndTheOthersStillGetTheirs)
 {
-    Receiver receiver;
+    UdpReceiver receiver("0.0.0.0");
     const std::string p = std::to_string(receiver.Port());
     std::vector<std::string> failed;
     UdpTargets udp([] { return true; });
@@ -187,7 +179,7 @@ TEST(UdpTargets, AFailedSendIsShownAndTheOthersStillGetTheirs)
 
 TEST(UdpTargets, WithoutANetworkLoopbackIsStillServed)
 {
-    Receiver receiver;
+    UdpReceiver receiver;
     std::vector<std::string> failed;
     UdpTargets udp([] { return false; });
     udp.OnSendFailure = [&](const UdpDestination& d) { failed.push_back(d.Host); };
