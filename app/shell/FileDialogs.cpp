@@ -1,5 +1,12 @@
 #include "shell/FileDialogs.h"
 
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+#include <filesystem>
+
+#include <sys/resource.h>
+
 namespace kelvane {
 
 std::unique_ptr<QFileDialog> MakeReplayDialog(QWidget* parent, const std::string& folder)
@@ -24,6 +31,21 @@ std::unique_ptr<QFileDialog> MakeLogDialog(QWidget* parent, const std::string& c
 std::string RunFileDialog(QFileDialog& dialog)
 {
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0).toStdString() : std::string();
+}
+
+void SetQtDesktopFolders(DesktopServices& desktop)
+{
+    desktop.ProgramFolder = [] {
+        return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
+    };
+    desktop.DataFolder = [] {
+        return std::filesystem::path(
+                   QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString()) /
+               "Kelvane";
+    };
+    // Allowed only to some users; decoding keeps pace without it on most
+    // machines.
+    desktop.RaisePriority = [] { setpriority(PRIO_PROCESS, 0, -10); };
 }
 
 }  // namespace kelvane

@@ -1,5 +1,7 @@
-// The window's two file dialogs, as the desktop shows them.
+// The window's two file dialogs, and the folders, as the desktop gives them.
 #pragma once
+
+#include "window/Desktop.h"
 
 #include <QFileDialog>
 
@@ -17,5 +19,9 @@ std::unique_ptr<QFileDialog> MakeLogDialog(QWidget* parent, const std::string& c
 
 // The dialog's choice, or "" when it was cancelled.
 std::string RunFileDialog(QFileDialog& dialog);
+
+// The program's folder, the user's data folder (…/share/Kelvane), and a
+// raised priority, as Qt and the system give them.
+void SetQtDesktopFolders(DesktopServices& desktop);
 
 }  // namespace kelvane

@@ -484,4 +484,25 @@ void frmVessels::ShowDetails()
         txtDetails->setPlainText(QString::fromStdString(text));
 }
 
+void frmVessels::ShowVessels()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+std::string frmVessels::Placement() const
+{
+    const QRect box = geometry();
+    return std::to_string(box.x()) + "," + std::to_string(box.y()) + "," + std::to_string(box.width()) + "," +
+           std::to_string(box.height());
+}
+
+void frmVessels::SetPlacement(const std::string& placement)
+{
+    const QStringList box = QString::fromStdString(placement).split(',');
+    if (box.size() == 4 && box[2].toInt() > 0 && box[3].toInt() > 0)
+        setGeometry(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt());
+}
+
 }  // namespace kelvane

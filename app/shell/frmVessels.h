@@ -6,7 +6,7 @@
 #pragma once
 
 #include "ais/AisRecord.h"
-#include "nmea/SentenceSink.h"
+#include "window/Desktop.h"
 #include "ais/VesselTable.h"
 
 #include <QAbstractTableModel>
@@ -79,12 +79,14 @@ private:
     const VesselModel& Model;
 };
 
-class frmVessels : public QWidget {
+class frmVessels : public QWidget, public VesselWindow {
 public:
     explicit frmVessels(QWidget* parent = nullptr);
 
     // A decoded message: its sender's row is made or brought up to date.
-    void Heard(std::span<const int32_t> messageBits, std::string_view sentences, const MessageOrigin& origin);
+    void Heard(std::span<const int32_t> messageBits, std::string_view sentences,
+               const MessageOrigin& origin) override;
+    void ShowVessels() override;
     void cmdClear_Click();
     // Every second: the ages (worked out as they are shown) and the plot's
     // fading move on. Their order does not change, so nothing is sorted.
@@ -93,9 +95,11 @@ public:
     // The station's position from the two boxes: latitude and longitude in
     // degrees, north and east positive; both empty for none.
     void txtStation_Change();
-    void SetStation(const std::string& latitude, const std::string& longitude);
-    std::string StationLatitude() const;
-    std::string StationLongitude() const;
+    void SetStation(const std::string& latitude, const std::string& longitude) override;
+    std::string StationLatitude() const override;
+    std::string StationLongitude() const override;
+    std::string Placement() const override;
+    void SetPlacement(const std::string& placement) override;
 
     VesselModel* Model = nullptr;
     QSortFilterProxyModel* Proxy = nullptr;
@@ -111,21 +115,6 @@ public:
 
 private:
     void ShowDetails();
-};
-
-// A message's bits to the vessel window.
-class VesselFeed : public SentenceSink {
-public:
-    explicit VesselFeed(frmVessels& window) : Window(window) {}
-    void Deliver(std::string_view) override {}
-    void DeliverMessage(std::string_view block, std::span<const int32_t> messageBits,
-                        const MessageOrigin& origin) override
-    {
-        Window.Heard(messageBits, block, origin);
-    }
-
-private:
-    frmVessels& Window;
 };
 
 }  // namespace kelvane

@@ -1,8 +1,8 @@
 // Kelvane: the AIS receiver's window.
 #include "shell/FileDialogs.h"
+#include "shell/IniSettingsStore.h"
+#include "shell/QtMainWindow.h"
 #include "shell/QtMessageBoxes.h"
-#include "shell/SettingsStore.h"
-#include "shell/frmGMSK.h"
 
 #include "audio/Capture.h"
 #include "audio/WaveIn.h"
@@ -11,6 +11,7 @@
 #include <QSystemTrayIcon>
 
 #include <clocale>
+
 
 int main(int argc, char** argv)
 {
@@ -25,7 +26,7 @@ int main(int argc, char** argv)
     // The sound card: the ring of buffers on the PortAudio wave-in layer.
     kelvane::PortAudioWaveIn waveIn;
     kelvane::Capture capture(waveIn, messages);
-    kelvane::SettingsStore store;
+    kelvane::IniSettingsStore store;
     kelvane::DesktopServices desktop;
     QWidget* window = nullptr;
     desktop.ChooseReplayFile = [&window](const std::string& folder) {
@@ -38,10 +39,11 @@ int main(int argc, char** argv)
         return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
     };
     desktop.TrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    kelvane::SetQtDesktopFolders(desktop);
 
-    kelvane::frmGMSK form(messages, capture, store, desktop);
+    kelvane::QtMainWindow form(messages, capture, store, desktop);
     window = &form;
     messages.Parent = &form;
-    form.Form_Load();
+    form.Logic.Form_Load();
     return application.exec();
 }

@@ -1,6 +1,6 @@
 // The settings load on an arbitrary stored file: every value read as the
 // window reads it, an error only as a numbered SettingsError.
-#include "shell/SettingsStore.h"
+#include "shell/IniSettingsStore.h"
 
 #include <QCoreApplication>
 
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::fwrite(data, 1, size, file);
     std::fclose(file);
 
-    kelvane::SettingsStore store(folder);
+    kelvane::IniSettingsStore store(folder);
     for (const char* value :
          {"LogFileName", "ComPortNumber", "ComBaudRate", "SoundDeviceNumber", "SamplesPerSecond",
           "EnableSerial", "EnableLogfile", "EnableIPLogging", "IPPort", "EnableStartMin",

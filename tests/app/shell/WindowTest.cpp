@@ -1,7 +1,7 @@
 #include "shell/FileDialogs.h"
 #include "shell/frmVessels.h"
-#include "shell/SettingsStore.h"
-#include "shell/frmGMSK.h"
+#include "shell/IniSettingsStore.h"
+#include "shell/QtMainWindow.h"
 
 #include "support/AisPayload.h"
 #include "support/NmeaCorpus.h"
@@ -119,14 +119,16 @@ protected:
         fs::remove_all(Dir);
     }
 
-    frmGMSK& Make()
+    QtMainWindow& Make()
     {
         DesktopServices desktop;
+        SetQtDesktopFolders(desktop);
+        desktop.RaisePriority = [] {};
         desktop.ChooseReplayFile = [this](const std::string&) { return ReplayChoice; };
         desktop.ChooseLogFile = [](const std::string& current) { return current; };
         desktop.CtrlHeld = [this] { return Ctrl; };
         desktop.TrayAvailable = [this] { return TrayAvailable; };
-        Form = std::make_unique<frmGMSK>(Messages, Capture, Store, desktop);
+        Form = std::make_unique<QtMainWindow>(Messages, Capture, Store, desktop);
         return *Form;
     }
     fs::path StoreFile() const { return Dir / "config" / "Kelvane.ini"; }
@@ -151,19 +153,19 @@ protected:
     fs::path Dir;
     RecordingEvents Messages;
     FakeCapture Capture;
-    SettingsStore Store;
+    IniSettingsStore Store;
     std::string ReplayChoice;
     bool Ctrl = false;
     bool TrayAvailable = false;
-    std::unique_ptr<frmGMSK> Form;
+    std::unique_ptr<QtMainWindow> Form;
 };
 
 // --- Load and settings ------------------------------------------------------------
 
 TEST_F(Window, FirstStartTakesEveryDefaultAndWritesNothingUntilExit)
 {
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     EXPECT_EQ(w.windowTitle().toStdString(), frmGMSK::VersionCaption());
     EXPECT_EQ(w.windowTitle().toStdString().rfind("Kelvane ", 0), 0u);
     EXPECT_EQ(w.txtPath->text().toStdString(), (Dir / "data" / "Kelvane" / "Kelvane.log").string());
@@ -172,9 +174,9 @@ TEST_F(Window, FirstStartTakesEveryDefaultAndWritesNothingUntilExit)
     EXPECT_FALSE(w.cbPush->isChecked());
     EXPECT_TRUE(w.txtIPPort->text().isEmpty());
     EXPECT_TRUE(w.opt48000->isChecked());
-    EXPECT_EQ(w.SampleRate, 48000);
-    EXPECT_TRUE(w.UseDLL);
-    EXPECT_EQ(w.BaudRate, 9600);
+    EXPECT_EQ(w.Logic.SampleRate, 48000);
+    EXPECT_TRUE(w.Logic.UseDLL);
+    EXPECT_EQ(w.Logic.BaudRate, 9600);
     EXPECT_EQ(w.cbBaud->currentText(), "4800");
     EXPECT_EQ(w.SoundDevice->count(), 2);
     EXPECT_EQ(w.SoundDevice->itemText(0), "First input");  // the name's field ends at its NUL
@@ -197,14 +199,14 @@ TEST_F(Window, StoredValuesOutOfRangeAreMended)
     WriteStore("SoundDeviceNumber=5\nSamplesPerSecond=22050\nComBaudRate=0\n"
                "ComPortNumber=ttyGONE\nenableiplogging=true\nIPPort=\"127.0.0.1:10110,h:2000\"\n"
                "EnableLogfile=banana\nEnableSerial=0\n");
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     EXPECT_EQ(w.SoundDevice->currentIndex(), 0);
-    EXPECT_EQ(w.SoundDeviceNumber, 0);
-    EXPECT_EQ(w.SampleRate, 44100);
+    EXPECT_EQ(w.Logic.SoundDeviceNumber, 0);
+    EXPECT_EQ(w.Logic.SampleRate, 44100);
     EXPECT_TRUE(w.opt44100->isChecked());
     EXPECT_EQ(w.cbBaud->currentText(), "38400");
-    EXPECT_EQ(w.ComBaudRate, 38400);
+    EXPECT_EQ(w.Logic.ComBaudRate, 38400);
     EXPECT_NE(w.cbPort->currentText(), "ttyGONE");
     EXPECT_TRUE(w.cbPush->isChecked()) << "a name in another case is the same value";
     EXPECT_TRUE(w.txtIPPort->isEnabled());
@@ -219,8 +221,8 @@ TEST_F(Window, SettingsSurviveARoundTrip)
 {
     const std::string log = (Dir / "mine.log").string();
     {
-        frmGMSK& w = Make();
-        w.Form_Load();
+        QtMainWindow& w = Make();
+        w.Logic.Form_Load();
         w.opt44100->click();
         w.cbLogfile->click();
         w.txtPath->setText(QString::fromStdString(log));
@@ -242,8 +244,8 @@ TEST_F(Window, SettingsSurviveARoundTrip)
     EXPECT_EQ(Stored("TcpClientTarget"), "feed.example.org:4001");
     EXPECT_EQ(Stored("SoundDeviceNumber"), "1");
     EXPECT_EQ(Stored("MainLeft"), "450");
-    frmGMSK& again = Make();
-    again.Form_Load();
+    QtMainWindow& again = Make();
+    again.Logic.Form_Load();
     EXPECT_TRUE(again.opt44100->isChecked());
     EXPECT_TRUE(again.cbLogfile->isChecked());
     EXPECT_EQ(again.txtPath->text().toStdString(), log);
@@ -251,7 +253,7 @@ TEST_F(Window, SettingsSurviveARoundTrip)
     EXPECT_EQ(again.txtIPPort->text(), "127.0.0.1:10110, 10.0.0.2:2000");
     EXPECT_EQ(again.SoundDevice->currentIndex(), 1);
     EXPECT_TRUE(again.cbHighSensitivity->isChecked());
-    EXPECT_TRUE(again.HighSensitivity);
+    EXPECT_TRUE(again.Logic.HighSensitivity);
     EXPECT_TRUE(again.cbTcpServer->isChecked() && again.cbTcpClient->isChecked() && again.cbTagBlocks->isChecked());
     EXPECT_EQ(again.txtTcpServer->text(), "127.0.0.1:2947");
     EXPECT_EQ(again.txtStationName->text(), "bergen-1");
@@ -261,7 +263,7 @@ TEST_F(Window, SettingsSurviveARoundTrip)
 
 TEST_F(Window, StoreErrorsAreNumberedAndShownAndTheProgramGoesOn)
 {
-    SettingsStore store;
+    IniSettingsStore store;
     auto number = [&](auto&& call) {
         try {
             call();
@@ -277,8 +279,8 @@ TEST_F(Window, StoreErrorsAreNumberedAndShownAndTheProgramGoesOn)
 
     // A value that reads as a list is not a string.
     WriteStore("IPPort=127.0.0.1:10110, 10.0.0.1:2000\n");
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     ASSERT_EQ(Messages.Shown.size(), 1u);
     EXPECT_NE(Messages.Shown[0].text.find("Registry data not a string"), std::string::npos)
         << Messages.Shown[0].text;
@@ -305,8 +307,8 @@ TEST_F(Window, StoreErrorsAreNumberedAndShownAndTheProgramGoesOn)
             fs::create_directories(StoreFile());
         else
             WriteStore("EnableSerial=False\n[Settings\n");
-        frmGMSK& again = Make();
-        again.Form_Load();
+        QtMainWindow& again = Make();
+        again.Logic.Form_Load();
         ASSERT_EQ(Texts(), std::vector<std::string>{"Error " + std::to_string(SettingsError::Base + 2000 + code) +
                                                    " reading the setting LogFileName: Could not open registry section"});
         EXPECT_EQ(again.txtTcpServer->text(), "10110") << "the default";
@@ -351,13 +353,13 @@ TEST_F(Window, ReplayShowsTheCountersAndLogsWhatTheDecoderPrints)
     WriteWav(wav, Recording(messages), 48000);
     const std::string log = (Dir / "replay.log").string();
 
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     w.cbSerial->setChecked(false);
     w.cbLogfile->setChecked(true);
     w.txtPath->setText(QString::fromStdString(log));
     ReplayChoice = wav;
-    w.cmdReplay_Click();
+    w.Logic.cmdReplay_Click();
 
     EXPECT_TRUE(Messages.Shown.empty()) << Messages.Shown[0].text;
     EXPECT_EQ(w.windowTitle().toStdString(), frmGMSK::VersionCaption() + " - " + wav);
@@ -366,15 +368,15 @@ TEST_F(Window, ReplayShowsTheCountersAndLogsWhatTheDecoderPrints)
     EXPECT_EQ(Caption(w.lblVPct), "100%");
     EXPECT_EQ(Caption(w.lblEPct), "0%");
     EXPECT_EQ(Caption(w.lblErrors), "");
-    const int total = w.Core.Counters().MsgCount123 + w.Core.Counters().MsgCount5 + w.Core.Counters().MsgCount1819 +
-                      w.Core.Counters().MsgCount24 + w.Core.Counters().MsgCountOther;
+    const int total = w.Logic.Core.Counters().MsgCount123 + w.Logic.Core.Counters().MsgCount5 + w.Logic.Core.Counters().MsgCount1819 +
+                      w.Logic.Core.Counters().MsgCount24 + w.Logic.Core.Counters().MsgCountOther;
     EXPECT_EQ(total, static_cast<int>(messages.size()));
-    EXPECT_EQ(Caption(w.lbl5), std::to_string(w.Core.Counters().MsgCount5));
+    EXPECT_EQ(Caption(w.lbl5), std::to_string(w.Logic.Core.Counters().MsgCount5));
     EXPECT_EQ(w.cmdReplay->text(), "Replay File");
     EXPECT_TRUE(w.cmdStartMonitoring->isEnabled());
     EXPECT_TRUE(w.txtPath->isEnabled());
     EXPECT_GE(w.pbLevel->value(), 200);
-    EXPECT_EQ(w.LastReplayDir, Dir.string() + "/");
+    EXPECT_EQ(w.Logic.LastReplayDir, Dir.string() + "/");
 
     std::ifstream file(log, std::ios::binary);
     std::stringstream logged;
@@ -385,7 +387,7 @@ TEST_F(Window, ReplayShowsTheCountersAndLogsWhatTheDecoderPrints)
     // High sensitivity: the burst demodulator finds the same messages (the
     // sequence identifiers go on counting from the first replay).
     w.cbHighSensitivity->setChecked(true);
-    w.cmdReplay_Click();
+    w.Logic.cmdReplay_Click();
     EXPECT_EQ(Caption(w.lblValid), std::to_string(messages.size()));
     std::ifstream again(log, std::ios::binary);
     std::stringstream burstLog;
@@ -405,19 +407,19 @@ TEST_F(Window, ReplayShowsTheCountersAndLogsWhatTheDecoderPrints)
     const std::string slow = (Dir / "slow.wav").string();
     WriteWav(slow, Recording({messages[0]}, 0.02, 22050), 22050);
     ReplayChoice = slow;
-    w.UseDLL = false;
-    w.cmdReplay_Click();
+    w.Logic.UseDLL = false;
+    w.Logic.cmdReplay_Click();
     EXPECT_EQ(Caption(w.lblValid), "1");
     EXPECT_EQ(Caption(w.lblPreSyncs), "1");
-    EXPECT_EQ(w.SampleRate, 22050);
+    EXPECT_EQ(w.Logic.SampleRate, 22050);
 }
 
 TEST_F(Window, TwoReceiversTakeStereoAndLetterTheChannels)
 {
     const std::string stereo = std::string(KELVANE_TEST_AUDIO_DIR) + "/bergen-48k-s16-stereo.wav";
     {
-        frmGMSK& w = Make();
-        w.Form_Load();
+        QtMainWindow& w = Make();
+        w.Logic.Form_Load();
         w.cbSerial->setChecked(false);
         EXPECT_EQ(w.cbReceivers->currentText(), "One (mono)");
         EXPECT_FALSE(w.cbSwapAB->isVisible());
@@ -425,53 +427,53 @@ TEST_F(Window, TwoReceiversTakeStereoAndLetterTheChannels)
         // One receiver: a stereo file is refused as it always was.
         ReplayChoice = stereo;
         w.opt44100->click();
-        w.cmdReplay_Click();
+        w.Logic.cmdReplay_Click();
         ASSERT_EQ(Texts(), std::vector<std::string>{stereo + " - Wave data must be 8-bit / mono."});
-        EXPECT_EQ(w.SampleRate, 44100);
+        EXPECT_EQ(w.Logic.SampleRate, 44100);
 
         w.cbReceivers->setCurrentIndex(1);
         EXPECT_EQ(w.cbReceivers->currentText(), "Two (stereo: left A, right B)");
         EXPECT_TRUE(w.cbSwapAB->isVisible());
         w.cbSwapAB->click();
-        w.cmdReplay_Click();
+        w.Logic.cmdReplay_Click();
         EXPECT_EQ(Texts().size(), 1u);
         EXPECT_TRUE(w.lblValidAB->isVisible());
-        const int perSide = w.Core.Counters().ValidCountA;
+        const int perSide = w.Logic.Core.Counters().ValidCountA;
         EXPECT_GE(perSide, 4);
         EXPECT_EQ(Caption(w.lblValidAB), std::to_string(perSide) + " / " + std::to_string(perSide));
         EXPECT_EQ(Caption(w.lblValid), std::to_string(2 * perSide));
-        EXPECT_EQ(w.SampleRate, 48000);
+        EXPECT_EQ(w.Logic.SampleRate, 48000);
 
-        w.cmdStartMonitoring_Click();
+        w.Logic.cmdStartMonitoring_Click();
         EXPECT_EQ(Capture.Format.Channels, 2) << "the sound card opens with both inputs";
-        w.cmdStartMonitoring_Click();
+        w.Logic.cmdStartMonitoring_Click();
         w.close();
     }
     EXPECT_EQ(Stored("Receivers"), "2");
     EXPECT_EQ(Stored("SwapAB"), "True");
-    frmGMSK& again = Make();
-    again.Form_Load();
+    QtMainWindow& again = Make();
+    again.Logic.Form_Load();
     EXPECT_EQ(again.cbReceivers->currentIndex(), 1);
     EXPECT_TRUE(again.cbSwapAB->isChecked());
 }
 
 TEST_F(Window, BadFilesAreNamedAndCancelClearsCountersOnly)
 {
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     w.cbSerial->setChecked(false);
     w.lblValid->setText("7");
     ReplayChoice = "";
     Ctrl = true;
-    w.cmdReplay_Click();
+    w.Logic.cmdReplay_Click();
     EXPECT_EQ(Caption(w.lblValid), "");
-    EXPECT_EQ(w.DemodTrace, 1);
+    EXPECT_EQ(w.Logic.DemodTrace, 1);
     EXPECT_TRUE(Messages.Shown.empty());
 
     const std::string text = (Dir / "text.wav").string();
     std::ofstream(text) << "not audio";
     ReplayChoice = text;
-    w.cmdReplay_Click();
+    w.Logic.cmdReplay_Click();
     ASSERT_GE(Messages.Shown.size(), 1u);
     EXPECT_EQ(Messages.Shown[0].text, text + " - Not a wave file");
     EXPECT_EQ(w.cmdReplay->text(), "Replay File");
@@ -489,8 +491,8 @@ std::vector<std::string> Column(const frmVessels& v, VesselColumn column)
 
 TEST_F(Window, TheVesselWindowListsWhoWasHeardSortsFiltersAndAges)
 {
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     w.cbSerial->setChecked(false);
     double now = 1000;
     frmVessels& v = *w.Vessels;
@@ -498,10 +500,10 @@ TEST_F(Window, TheVesselWindowListsWhoWasHeardSortsFiltersAndAges)
     v.SetStation("60.3913", "5.3221");  // Bergen
     for (const char* file : {"bergen-48k-u8.wav", "rtl-fm-50k-u8.wav"}) {
         ReplayChoice = std::string(KELVANE_TEST_AUDIO_DIR) + "/" + file;
-        w.cmdReplay_Click();
+        w.Logic.cmdReplay_Click();
         now += 30;
     }
-    w.cmdVessels_Click();
+    w.Logic.cmdVessels_Click();
     EXPECT_TRUE(v.isVisible());
     v.Table->sortByColumn(static_cast<int>(VesselColumn::Mmsi), Qt::AscendingOrder);
     EXPECT_EQ(Column(v, VesselColumn::Mmsi), (std::vector<std::string>{"002573235", "257786980", "258031000"}));
@@ -565,8 +567,8 @@ TEST(FileDialogs, ReplayTakesWavFilesAndTheLogGetsItsExtension)
 
 TEST_F(Window, SpeedCheckComparesWholeSecondsWithTheAudio)
 {
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     w.cbSerial->setChecked(false);
     // A replay that takes more than a second for 4 blocks at a rate whose
     // audio lasts a few milliseconds...
@@ -574,14 +576,14 @@ TEST_F(Window, SpeedCheckComparesWholeSecondsWithTheAudio)
     WriteWav(fast, Bytes(4 * 8192, 128), 10000000);
     ReplayChoice = fast;
     QTimer::singleShot(0, [] { std::this_thread::sleep_for(std::chrono::milliseconds(1100)); });
-    w.cmdReplay_Click();
+    w.Logic.cmdReplay_Click();
     ASSERT_EQ(Messages.Shown.size(), 1u);
     EXPECT_EQ(Messages.Shown[0].text, "This machine is too slow for realtime monitoring at 10000000!");
     // ...and none for audio that lasts longer than its replay.
     const std::string slow = (Dir / "slow.wav").string();
     WriteWav(slow, Bytes(4 * 8192, 128), 8000);
     ReplayChoice = slow;
-    w.cmdReplay_Click();
+    w.Logic.cmdReplay_Click();
     EXPECT_EQ(Messages.Shown.size(), 1u);
 }
 
@@ -592,20 +594,20 @@ TEST_F(Window, StopReplayAndCloseRequestsEndTheReplayAfterOneMoreBlockAtMost)
     std::vector<Bytes> messages(40, ArmouredToOctets("13mn4I0P000HEd>RSk<8Vgv406bh"));
     const std::string wav = (Dir / "long.wav").string();
     WriteWav(wav, Recording(messages, 8192.0 / 48000 - 0.0266), 48000);
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     w.cbSerial->setChecked(false);
     ReplayChoice = wav;
     QTimer::singleShot(0, [&w] { w.cmdReplay->click(); });  // Stop Replay
-    w.cmdReplay_Click();
-    EXPECT_LE(w.Core.Counters().ValidCount, 2);
+    w.Logic.cmdReplay_Click();
+    EXPECT_LE(w.Logic.Core.Counters().ValidCount, 2);
     EXPECT_EQ(w.cmdReplay->text(), "Replay File");
 
     bool closed = true;
     QTimer::singleShot(0, [&] { closed = w.close(); });
-    w.cmdReplay_Click();
+    w.Logic.cmdReplay_Click();
     EXPECT_FALSE(closed) << "a close request during a replay is cancelled";
-    EXPECT_LE(w.Core.Counters().ValidCount, 2);
+    EXPECT_LE(w.Logic.Core.Counters().ValidCount, 2);
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.close()) << "a second one closes";
 }
@@ -614,8 +616,8 @@ TEST_F(Window, StopReplayAndCloseRequestsEndTheReplayAfterOneMoreBlockAtMost)
 
 TEST_F(Window, StartAndStopAgainstTheCapture)
 {
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     w.cbSerial->setChecked(false);
     w.cbLogfile->setChecked(true);
     w.txtPath->setText(QString::fromStdString((Dir / "live.log").string()));
@@ -627,13 +629,13 @@ TEST_F(Window, StartAndStopAgainstTheCapture)
                            "An error occured while attempting to open audio device.    The device "
                            "number (1) cannot be found.",
                            "Start Monitoring Failed!"}));
-    EXPECT_FALSE(w.MonitoringActive);
+    EXPECT_FALSE(w.Logic.MonitoringActive);
     EXPECT_FALSE(IsOpen(Dir / "live.log")) << "the outputs close again";
     EXPECT_EQ(w.cmdStartMonitoring->text(), "Start Monitoring");
 
     Capture.OpenSucceeds = true;
     w.cmdStartMonitoring->click();
-    EXPECT_TRUE(w.MonitoringActive);
+    EXPECT_TRUE(w.Logic.MonitoringActive);
     EXPECT_TRUE(Capture.Open);
     EXPECT_TRUE(IsOpen(Dir / "live.log"));
     EXPECT_EQ(w.cmdStartMonitoring->text(), "Stop Monitoring");
@@ -644,7 +646,7 @@ TEST_F(Window, StartAndStopAgainstTheCapture)
     EXPECT_EQ(w.Timer->interval(), 250);
 
     w.cmdStartMonitoring->click();
-    EXPECT_FALSE(w.MonitoringActive);
+    EXPECT_FALSE(w.Logic.MonitoringActive);
     EXPECT_FALSE(Capture.Open);
     EXPECT_FALSE(IsOpen(Dir / "live.log"));
     EXPECT_FALSE(w.Timer->isActive());
@@ -654,18 +656,18 @@ TEST_F(Window, StartAndStopAgainstTheCapture)
 
 TEST_F(Window, TimerCountsOverrunsAndKeepsToOneDispatch)
 {
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     w.cbSerial->setChecked(false);
     w.cmdStartMonitoring->click();
-    ASSERT_TRUE(w.MonitoringActive);
+    ASSERT_TRUE(w.Logic.MonitoringActive);
 
     Capture.Filled = 0;
-    w.Timer_Timer();
+    w.Logic.Timer_Timer();
     EXPECT_EQ(Capture.Dispatches, 0);
     Capture.Filled = 30;
-    w.Timer_Timer();
-    EXPECT_EQ(w.Core.Counters().OverrunCount, 1);
+    w.Logic.Timer_Timer();
+    EXPECT_EQ(w.Logic.Core.Counters().OverrunCount, 1);
     EXPECT_EQ(Caption(w.lblOverruns), "1");
     EXPECT_EQ(Capture.Dispatches, 1);
 
@@ -674,14 +676,14 @@ TEST_F(Window, TimerCountsOverrunsAndKeepsToOneDispatch)
     Capture.Filled = 2;
     Capture.DuringDispatch = [&] {
         Capture.Filled = 30;
-        w.Timer_Timer();
+        w.Logic.Timer_Timer();
         w.cmdStartMonitoring->click();
         EXPECT_TRUE(Capture.Open);
     };
-    w.Timer_Timer();
+    w.Logic.Timer_Timer();
     EXPECT_EQ(Capture.Dispatches, 2);
-    EXPECT_EQ(w.Core.Counters().OverrunCount, 1);
-    EXPECT_FALSE(w.MonitoringActive);
+    EXPECT_EQ(w.Logic.Core.Counters().OverrunCount, 1);
+    EXPECT_FALSE(w.Logic.MonitoringActive);
     EXPECT_FALSE(Capture.Open);
 
     // A close request during a dispatch: monitoring stops first, then the
@@ -689,8 +691,8 @@ TEST_F(Window, TimerCountsOverrunsAndKeepsToOneDispatch)
     Capture.DuringDispatch = [&] { w.close(); EXPECT_TRUE(Capture.Open); };
     w.cmdStartMonitoring->click();
     Capture.Filled = 1;
-    w.Timer_Timer();
-    EXPECT_FALSE(w.MonitoringActive);
+    w.Logic.Timer_Timer();
+    EXPECT_FALSE(w.Logic.MonitoringActive);
     EXPECT_FALSE(Capture.Open);
     EXPECT_FALSE(w.isVisible());
 }
@@ -699,8 +701,8 @@ TEST_F(Window, TimerCountsOverrunsAndKeepsToOneDispatch)
 
 TEST_F(Window, MinimisingHidesIntoTheTrayOnlyWhereThereIsOne)
 {
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     // The program's icon, drawn, on the window and in the tray.
     for (const QIcon& icon : {w.windowIcon(), w.Tray->icon()})
         EXPECT_FALSE(icon.pixmap(22).toImage().isNull());
@@ -716,7 +718,7 @@ TEST_F(Window, MinimisingHidesIntoTheTrayOnlyWhereThereIsOne)
     ReceiveCounters counts;
     counts.SyncCount = 3;
     counts.ValidCount = 1;
-    w.CounterChanged(Counter::Valid, counts);
+    w.Logic.CounterChanged(Counter::Valid, counts);
     EXPECT_EQ(w.Tray->toolTip(), "33% valid.");
     EXPECT_EQ(Caption(w.lblVPct), "33%");
     EXPECT_EQ(Caption(w.lblEPct), "0%");
@@ -729,17 +731,17 @@ TEST_F(Window, StartMinimisedMonitorsAndHides)
 {
     WriteStore("EnableStartMin=True\nEnableSerial=False\n");
     TrayAvailable = true;
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     QApplication::processEvents();
-    EXPECT_TRUE(w.MonitoringActive);
+    EXPECT_TRUE(w.Logic.MonitoringActive);
     EXPECT_TRUE(w.cbStartMinMon->isChecked());
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(w.Tray->toolTip(), "0% Valid");
     // Exit from the tray stops monitoring and keeps the stored position.
     WriteStore("EnableStartMin=True\nEnableSerial=False\nMainTop=150\n");
-    w.mnuExit_Click();
-    EXPECT_FALSE(w.MonitoringActive);
+    w.Logic.mnuExit_Click();
+    EXPECT_FALSE(w.Logic.MonitoringActive);
     EXPECT_FALSE(Capture.Open);
     EXPECT_EQ(Stored("MainTop"), "150");
 }
@@ -750,14 +752,14 @@ TEST_F(Window, Screenshot)
     if (path.isEmpty())
         GTEST_SKIP() << "set KELVANE_SCREENSHOT to a PNG path to take one";
     const std::string wav = std::string(KELVANE_TEST_AUDIO_DIR) + "/bergen-48k-s16-stereo.wav";
-    frmGMSK& w = Make();
-    w.Form_Load();
+    QtMainWindow& w = Make();
+    w.Logic.Form_Load();
     w.cbSerial->setChecked(false);
     w.cbReceivers->setCurrentIndex(1);
     w.cbPush->setChecked(true);
     w.txtIPPort->setText("127.0.0.1:10110");
     ReplayChoice = wav;
-    w.cmdReplay_Click();
+    w.Logic.cmdReplay_Click();
     w.setWindowTitle(QString::fromStdString(frmGMSK::VersionCaption()));
     w.txtPath->setText("/home/skipper/.local/share/Kelvane/Kelvane.log");
     w.pbLevel->setValue(230);

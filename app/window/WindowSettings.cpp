@@ -1,20 +1,13 @@
 // The window's settings: read once as it loads, written once as it unloads;
 // a store error is shown with its number and the defaults serve.
-#include "shell/frmGMSK.h"
-
-#include "shell/WindowCommon.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QStandardPaths>
+#include "window/frmGMSK.h"
 
 #include <filesystem>
 #include <tuple>
 
 namespace kelvane {
 
-using namespace shell;
+using C = Control;
 
 namespace {
 
@@ -57,13 +50,12 @@ void frmGMSK::WriteSetting(const std::string& name, const std::string& text)
 void frmGMSK::LoadSettings()
 {
     ReadErrorsShown.clear();
-    // The program's folder is not writable here: the log goes to the
+    // An installed program's folder is not writable: the log goes to the
     // user's data folder, which is made when missing.
-    const QString dataFolder =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Kelvane";
+    const std::filesystem::path dataFolder = Desktop.DataFolder();
     std::error_code ignored;
-    std::filesystem::create_directories(dataFolder.toStdString(), ignored);
-    const std::string defaultLog = (std::filesystem::path(dataFolder.toStdString()) / "Kelvane.log").string();
+    std::filesystem::create_directories(dataFolder, ignored);
+    const std::string defaultLog = (dataFolder / "Kelvane.log").string();
     LogFileName = ReadSetting("LogFileName", defaultLog);
 
     std::string text = ReadSetting("ComPortNumber", "COM1");
@@ -86,7 +78,7 @@ void frmGMSK::LoadSettings()
         if (!text.empty())
             ParseFlag(text, *target);  // a text that is no flag keeps the default
     }
-    txtIPPort->setText(Q(ReadSetting("IPPort", "")));
+    View.SetText(C::txtIPPort, ReadSetting("IPPort", ""));
     for (auto [name, defaultText, target] :
          {std::tuple{"EnableTcpServer", "False", &EnableTcpServer},
           std::tuple{"EnableTcpClient", "False", &EnableTcpClient},
@@ -96,14 +88,12 @@ void frmGMSK::LoadSettings()
             ParseFlag(text, *target);
     }
     // 10110: the port registered for NMEA 0183 over TCP.
-    txtTcpServer->setText(Q(ReadSetting("TcpServerPort", "10110")));
-    txtTcpClient->setText(Q(ReadSetting("TcpClientTarget", "")));
-    txtStationName->setText(Q(ReadSetting("StationName", "")));
-    Vessels->SetStation(ReadSetting("StationLatitude", ""), ReadSetting("StationLongitude", ""));
+    View.SetText(C::txtTcpServer, ReadSetting("TcpServerPort", "10110"));
+    View.SetText(C::txtTcpClient, ReadSetting("TcpClientTarget", ""));
+    View.SetText(C::txtStationName, ReadSetting("StationName", ""));
+    Vessels.SetStation(ReadSetting("StationLatitude", ""), ReadSetting("StationLongitude", ""));
     // "left,top,width,height" in pixels, where the window was last.
-    const QStringList box = Q(ReadSetting("VesselsWindow", "")).split(',');
-    if (box.size() == 4 && box[2].toInt() > 0 && box[3].toInt() > 0)
-        Vessels->setGeometry(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt());
+    Vessels.SetPlacement(ReadSetting("VesselsWindow", ""));
     text = ReadSetting("EnableStartMin", "False");
     if (!text.empty())
         ParseFlag(text, EnableStartMin);
@@ -115,51 +105,55 @@ void frmGMSK::LoadSettings()
     text = ReadSetting("SwapAB", "False");
     if (!text.empty())
         ParseFlag(text, SwapAB);
-    QPoint position = pos();
+    // Kept in twips, 15 to a pixel.
+    int left = 0;
+    int top = 0;
+    View.Position(left, top);
     text = ReadSetting("MainTop", "0");
     if (!text.empty())
-        position.setY(LeadingNumber(text) / 15);
+        top = LeadingNumber(text) / 15;
     text = ReadSetting("MainLeft", "0");
     if (!text.empty())
-        position.setX(LeadingNumber(text) / 15);
-    move(position);
+        left = LeadingNumber(text) / 15;
+    View.MoveTo(left, top);
     SettingsFailed = false;  // a failed read does not stop the save at exit
 }
 
 void frmGMSK::SaveSettings()
 {
-    if (SoundDevice->currentIndex() >= 0 && SoundDevice->count() > 0 &&
-        SoundDevice->currentText() != "Device not found.")
-        SoundDeviceNumber = SoundDevice->currentIndex();
+    if (View.SelectedIndex(C::SoundDevice) >= 0 && View.ItemCount(C::SoundDevice) > 0 &&
+        View.Text(C::SoundDevice) != "Device not found.")
+        SoundDeviceNumber = View.SelectedIndex(C::SoundDevice);
     auto flag = [](bool value) { return std::string(value ? "True" : "False"); };
     WriteSetting("LogFileName", LogFileName);
-    WriteSetting("ComPortNumber", cbPort->currentText().toStdString());
-    WriteSetting("ComBaudRate", cbBaud->currentText().toStdString());
+    WriteSetting("ComPortNumber", View.Text(C::cbPort));
+    WriteSetting("ComBaudRate", View.Text(C::cbBaud));
     WriteSetting("SoundDeviceNumber", std::to_string(SoundDeviceNumber));
     WriteSetting("SamplesPerSecond", std::to_string(SampleRate));
     WriteSetting("UseDLL", flag(UseDLL));
     WriteSetting("EnableSerial", flag(EnableSerial));
     WriteSetting("EnableLogfile", flag(EnableLogfile));
     WriteSetting("EnableIPLogging", flag(EnableIPLogging));
-    WriteSetting("IPPort", txtIPPort->text().toStdString());
+    WriteSetting("IPPort", View.Text(C::txtIPPort));
     WriteSetting("EnableTcpServer", flag(EnableTcpServer));
-    WriteSetting("TcpServerPort", txtTcpServer->text().toStdString());
+    WriteSetting("TcpServerPort", View.Text(C::txtTcpServer));
     WriteSetting("EnableTcpClient", flag(EnableTcpClient));
-    WriteSetting("TcpClientTarget", txtTcpClient->text().toStdString());
+    WriteSetting("TcpClientTarget", View.Text(C::txtTcpClient));
     WriteSetting("EnableTagBlocks", flag(EnableTagBlocks));
-    WriteSetting("StationName", txtStationName->text().toStdString());
-    WriteSetting("StationLatitude", Vessels->StationLatitude());
-    WriteSetting("StationLongitude", Vessels->StationLongitude());
-    const QRect box = Vessels->geometry();
-    WriteSetting("VesselsWindow", std::to_string(box.x()) + "," + std::to_string(box.y()) + "," +
-                                      std::to_string(box.width()) + "," + std::to_string(box.height()));
+    WriteSetting("StationName", View.Text(C::txtStationName));
+    WriteSetting("StationLatitude", Vessels.StationLatitude());
+    WriteSetting("StationLongitude", Vessels.StationLongitude());
+    WriteSetting("VesselsWindow", Vessels.Placement());
     WriteSetting("EnableStartMin", flag(EnableStartMin));
     WriteSetting("HighSensitivity", flag(HighSensitivity));
     WriteSetting("Receivers", std::to_string(Receivers));
     WriteSetting("SwapAB", flag(SwapAB));
-    if (!isMinimized()) {
-        WriteSetting("MainTop", std::to_string(pos().y() * 15));
-        WriteSetting("MainLeft", std::to_string(pos().x() * 15));
+    if (!View.IsMinimised()) {
+        int left = 0;
+        int top = 0;
+        View.Position(left, top);
+        WriteSetting("MainTop", std::to_string(top * 15));
+        WriteSetting("MainLeft", std::to_string(left * 15));
     }
 }
 

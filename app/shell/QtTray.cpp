@@ -1,9 +1,11 @@
-// Closing the window, and minimised running in the tray.
-#include "shell/frmGMSK.h"
+// Closing the window, and minimised running in the tray: how Qt and the
+// desktop's tray play together.
+#include "shell/QtMainWindow.h"
 
 #include "shell/WindowCommon.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWindow>
@@ -12,51 +14,27 @@ namespace kelvane {
 
 using namespace shell;
 
-bool frmGMSK::Form_QueryUnload()
+void QtMainWindow::closeEvent(QCloseEvent* event)
 {
-    if (Dispatching) {
-        // Stop and close once the dispatch in progress has finished.
-        CloseAfterDispatch = true;
-        return false;
-    }
-    if (MonitoringActive)
-        cmdStartMonitoring_Click();
-    if (ReplayActive) {
-        ReplayActive = false;
-        return false;
-    }
-    return true;
-}
-
-void frmGMSK::Form_Unload()
-{
-    if (Unloaded)
-        return;
-    Unloaded = true;
-    SaveSettings();
-    TrayWatch->stop();
-    Tray->hide();
-}
-
-void frmGMSK::closeEvent(QCloseEvent* event)
-{
-    if (!Form_QueryUnload()) {
+    if (!Logic.Form_QueryUnload()) {
         event->ignore();
         return;
     }
-    Form_Unload();
+    Logic.Form_Unload();
+    TrayWatch->stop();
+    Tray->hide();
     event->accept();
     QCoreApplication::quit();
 }
 
-void frmGMSK::changeEvent(QEvent* event)
+void QtMainWindow::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         Form_Resize();
 }
 
-void frmGMSK::Form_Resize()
+void QtMainWindow::Form_Resize()
 {
     if (!isMinimized()) {
         // Restored, from the tray or the task bar: the icon goes with the
@@ -72,7 +50,7 @@ void frmGMSK::Form_Resize()
     TrayWatch->start();
     // Without a tray the window could never come back: it stays minimised
     // on the task bar instead of hiding.
-    if (!Desktop.TrayAvailable())
+    if (!TrayAvailable())
         return;
     // Hidden after the state change has settled.
     QTimer::singleShot(0, this, [this] {
@@ -81,13 +59,13 @@ void frmGMSK::Form_Resize()
     });
 }
 
-void frmGMSK::TrayWatch_Timer()
+void QtMainWindow::TrayWatch_Timer()
 {
     if (!isMinimized()) {
         TrayWatch->stop();
         return;
     }
-    const bool trayAvailable = Desktop.TrayAvailable();
+    const bool trayAvailable = TrayAvailable();
     if (trayAvailable && isVisible()) {
         // A tray has appeared and holds the icon: the window goes there.
         hide();
@@ -102,20 +80,11 @@ void frmGMSK::TrayWatch_Timer()
     }
 }
 
-void frmGMSK::mnuShow_Click()
+void QtMainWindow::mnuShow_Click()
 {
     setWindowState(windowState() & ~Qt::WindowMinimized);
     Tray->hide();
     show();
-}
-
-void frmGMSK::mnuExit_Click()
-{
-    // The program ends in every case; a replay that refuses the close only
-    // means the settings are not written.
-    close();
-    ReplayActive = false;
-    QCoreApplication::quit();
 }
 
 }  // namespace kelvane

@@ -1,16 +1,24 @@
 // Replay File: a recording through the receive chain, and the speed check.
-#include "shell/frmGMSK.h"
+#include "window/frmGMSK.h"
 
-#include "shell/WindowCommon.h"
-
-#include <QDateTime>
-#include <QPushButton>
-
+#include <chrono>
 #include <filesystem>
 
 namespace kelvane {
 
-using namespace shell;
+using C = Control;
+
+namespace {
+
+// The clock of the speed check, in whole seconds.
+int64_t UnixSeconds()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
 
 void frmGMSK::cmdReplay_Click()
 {
@@ -20,44 +28,46 @@ void frmGMSK::cmdReplay_Click()
         DemodTrace = 0;
         return;
     }
-    setWindowTitle(Q(VersionCaption()));
+    View.SetTitle(VersionCaption());
     DemodTrace = Desktop.CtrlHeld() ? 1 : 0;
     ClearCounters();
     std::string folder = LastReplayDir;
     if (folder.empty()) {
         // The recordings that come with the program, else its own folder.
-        const auto bundled = ProgramFolder().parent_path() / "share" / "kelvane" / "recordings";
+        const std::filesystem::path program = Desktop.ProgramFolder();
+        const auto bundled = program.parent_path() / "share" / "kelvane" / "recordings";
         std::error_code ignored;
-        folder = (std::filesystem::is_directory(bundled, ignored) ? bundled : ProgramFolder()).string();
+        folder = (std::filesystem::is_directory(bundled, ignored) ? bundled : program).string();
     }
     const std::string fileName = Desktop.ChooseReplayFile(folder);
     if (fileName.empty()) {
-        cmdStartMonitoring->setEnabled(true);
+        View.SetEnabled(C::cmdStartMonitoring, true);
         return;
     }
-    LastReplayDir = std::filesystem::path(fileName).parent_path().string() + "/";
+    LastReplayDir = std::filesystem::path(fileName).parent_path().string() +
+                    static_cast<char>(std::filesystem::path::preferred_separator);
 
     ReplayActive = true;
-    cmdReplay->setText("Stop Replay");
-    cmdStartMonitoring->setEnabled(false);
+    View.SetText(C::cmdReplay, "Stop Replay");
+    View.SetEnabled(C::cmdStartMonitoring, false);
     EnableSettings(false);
     Core.OpenOutputs(ChosenOutputs());
-    setWindowTitle(Q(VersionCaption() + " - " + fileName));
+    View.SetTitle(VersionCaption() + " - " + fileName);
 
-    const qint64 start = QDateTime::currentSecsSinceEpoch();
+    const int64_t start = UnixSeconds();
     const std::string problem = ReplayWavFile(fileName);
     if (!problem.empty())
         Messages.Show(fileName + " - " + problem);
     // The replay doubles as a speed test: slower than the audio it holds
     // means live monitoring at this rate would fall behind.
-    const qint64 elapsed = QDateTime::currentSecsSinceEpoch() - start;
+    const int64_t elapsed = UnixSeconds() - start;
     if (SlowerThanRealTime(elapsed, WavDataBytes, {SampleRate, WavFormat.Channels, WavFormat.BitsPerSample}))
         Messages.Show("This machine is too slow for realtime monitoring at " +
                       std::to_string(SampleRate) + "!");
 
     CloseOutputs();
-    cmdStartMonitoring->setEnabled(true);
-    cmdReplay->setText("Replay File");
+    View.SetEnabled(C::cmdStartMonitoring, true);
+    View.SetText(C::cmdReplay, "Replay File");
     EnableSettings(true);
     ReplayActive = false;
 }
@@ -69,7 +79,7 @@ std::string frmGMSK::ReplayWavFile(const std::string& fileName)
     const ReplayOutcome outcome =
         Core.Replay(fileName, Receivers == 2, ChosenReceiver(),
                     {.Opened = {}, .BetweenBlocks = [this] {
-                         QCoreApplication::processEvents();
+                         View.ProcessEvents();
                          return ReplayActive;
                      }});
     if (outcome.HeaderRead) {

@@ -1,7 +1,6 @@
 // The settings store: named string values under an application name and a
-// section, in an INI file per user, <folder>/<application>.ini, by default
-// in $XDG_CONFIG_HOME (~/.config). Value names match without regard to
-// case.
+// section, per user (an INI file on Linux, the registry on Windows). Value
+// names match without regard to case.
 #pragma once
 
 #include <cstdint>
@@ -25,21 +24,19 @@ public:
 
 class SettingsStore {
 public:
-    // folder: where the INI files live; empty for the user's configuration
-    // folder, looked up at every use.
-    explicit SettingsStore(std::string folder = {}) : Folder(std::move(folder)) {}
-
+    virtual ~SettingsStore() = default;
     // Throws SettingsError.
-    void WriteRegSetting(const std::string& appName, const std::string& section,
-                         const std::string& valueName, const std::string& text);
+    virtual void WriteRegSetting(const std::string& appName, const std::string& section,
+                                 const std::string& valueName, const std::string& text) = 0;
     // The stored text, or defaultText when the store or the value does not
     // exist. Throws SettingsError.
-    std::string ReadRegSetting(const std::string& appName, const std::string& section,
-                               const std::string& valueName, const std::string& defaultText);
-
-private:
-    std::string Folder;
+    virtual std::string ReadRegSetting(const std::string& appName, const std::string& section,
+                                       const std::string& valueName, const std::string& defaultText) = 0;
 };
+
+// Throws the numbered error for an empty application, section or value name.
+void CheckSettingNames(const std::string& appName, const std::string& section,
+                       const std::string& valueName);
 
 // A stored number: the number at the start of the text (sign, digits,
 // decimal point, exponent), rounded to an integer, halves to even; 0 when

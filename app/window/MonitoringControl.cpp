@@ -1,16 +1,9 @@
 // Monitoring from the sound card: start, the 250 ms capture timer, stop.
-#include "shell/frmGMSK.h"
-
-#include "shell/WindowCommon.h"
-
-#include <QComboBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QTimer>
+#include "window/frmGMSK.h"
 
 namespace kelvane {
 
-using namespace shell;
+using C = Control;
 
 void frmGMSK::cmdStartMonitoring_Click()
 {
@@ -25,8 +18,8 @@ void frmGMSK::cmdStartMonitoring_Click()
 void frmGMSK::StartMonitoring()
 {
     Core.OpenOutputs(ChosenOutputs());
-    if (SoundDevice->currentIndex() >= 0)
-        SoundDeviceNumber = SoundDevice->currentIndex();
+    if (View.SelectedIndex(C::SoundDevice) >= 0)
+        SoundDeviceNumber = View.SelectedIndex(C::SoundDevice);
     if (!Capture.OpenWaveIn(SampleRate, SoundDeviceNumber, Receivers)) {
         CloseOutputs();
         Messages.Show("Start Monitoring Failed!");
@@ -35,11 +28,10 @@ void frmGMSK::StartMonitoring()
     // The built-in receiver initialises at the first buffer; the library
     // is re-initialised now.
     Core.Start(Capture.CaptureFormat(), ChosenReceiver());
-    cmdReplay->setEnabled(false);
+    View.SetEnabled(C::cmdReplay, false);
     ClearCounters();
-    Timer->setInterval(250);
-    Timer->start();
-    cmdStartMonitoring->setText("Stop Monitoring");
+    View.StartTimer(WindowTimer::Timer, 250);
+    View.SetText(C::cmdStartMonitoring, "Stop Monitoring");
     EnableSettings(false);
     MonitoringActive = true;
 }
@@ -48,8 +40,8 @@ void frmGMSK::CloseOutputs()
 {
     Core.CloseOutputs();
     // The network outputs' state belongs to the run.
-    lblTcpClients->clear();
-    lblTcpClientState->clear();
+    View.SetText(C::lblTcpClients, "");
+    View.SetText(C::lblTcpClientState, "");
 }
 
 void frmGMSK::StopMonitoring()
@@ -58,10 +50,10 @@ void frmGMSK::StopMonitoring()
     Core.Finish();
     CloseOutputs();
     Capture.CloseWaveIn();
-    Timer->stop();
-    cmdStartMonitoring->setText("Start Monitoring");
+    View.StopTimer(WindowTimer::Timer);
+    View.SetText(C::cmdStartMonitoring, "Start Monitoring");
     MonitoringActive = false;
-    cmdReplay->setEnabled(true);
+    View.SetEnabled(C::cmdReplay, true);
     EnableSettings(true);
 }
 
@@ -70,7 +62,7 @@ void frmGMSK::Timer_Timer()
     if (Dispatching)
         return;  // one dispatch at a time
     Dispatching = true;
-    Core.CaptureTick(Capture, [] { QCoreApplication::processEvents(); });
+    Core.CaptureTick(Capture, [this] { View.ProcessEvents(); });
     Dispatching = false;
     if (StopAfterDispatch) {
         StopAfterDispatch = false;
@@ -79,7 +71,7 @@ void frmGMSK::Timer_Timer()
     }
     if (CloseAfterDispatch) {
         CloseAfterDispatch = false;
-        close();
+        View.CloseWindow();
     }
 }
 

@@ -1,45 +1,41 @@
 // The serial ports and sound devices the window offers.
-#include "shell/frmGMSK.h"
+#include "window/frmGMSK.h"
 
 #include "output/SerialPort.h"
-#include "shell/WindowCommon.h"
-
-#include <QCheckBox>
-#include <QComboBox>
 
 #include <algorithm>
 #include <vector>
 
 namespace kelvane {
 
-using namespace shell;
+using C = Control;
 
 void frmGMSK::FillPortList()
 {
     // Serial ports: the devices the system lists, by name.
     const std::vector<std::string> ports = SerialPort::ListPorts();
     for (const std::string& port : ports) {
-        cbPort->addItem(Q(port));
+        View.AddItem(C::cbPort, port);
         if (port == ComPortNumber)
-            cbPort->setCurrentIndex(cbPort->count() - 1);
+            View.SetSelectedIndex(C::cbPort, View.ItemCount(C::cbPort) - 1);
     }
     if (ports.empty()) {
-        cbPort->addItem("None");
+        View.AddItem(C::cbPort, "None");
         ComPortNumber = "None";
-        cbSerial->setChecked(false);
-        cbSerial->setEnabled(false);
+        View.SetChecked(C::cbSerial, false);
+        View.SetEnabled(C::cbSerial, false);
     }
     if (std::find(ports.begin(), ports.end(), ComPortNumber) == ports.end())
-        cbPort->setCurrentIndex(0);  // the saved port is gone: the first one
+        View.SetSelectedIndex(C::cbPort, 0);  // the saved port is gone: the first one
 
-    cbBaud->addItem("4800");
-    cbBaud->addItem("38400");
+    View.AddItem(C::cbBaud, "4800");
+    View.AddItem(C::cbBaud, "38400");
     if (ComBaudRate == 0)
         ComBaudRate = 38400;
-    const QString baud = QString::number(ComBaudRate);
-    if (cbBaud->findText(baud) < 0)
-        cbBaud->addItem(baud);  // a speed kept from an edited store
-    cbBaud->setCurrentIndex(cbBaud->findText(baud));
+    const std::string baud = std::to_string(ComBaudRate);
+    if (View.FindItem(C::cbBaud, baud) < 0)
+        View.AddItem(C::cbBaud, baud);  // a speed kept from an edited store
+    View.SetSelectedIndex(C::cbBaud, View.FindItem(C::cbBaud, baud));
 }
 
 void frmGMSK::FillDeviceList()
@@ -50,11 +46,11 @@ void frmGMSK::FillDeviceList()
         SoundDeviceNumber = 0;
     if (deviceCount > 0) {
         for (int32_t i = 0; i < deviceCount; ++i)
-            SoundDevice->addItem(Q(StripAtNul(devices[static_cast<size_t>(i)])));
-        SoundDevice->setCurrentIndex(SoundDeviceNumber);
+            View.AddItem(C::SoundDevice, StripAtNul(devices[static_cast<size_t>(i)]));
+        View.SetSelectedIndex(C::SoundDevice, SoundDeviceNumber);
     } else {
-        SoundDevice->addItem("Device not found.");
-        SoundDevice->setCurrentIndex(0);
+        View.AddItem(C::SoundDevice, "Device not found.");
+        View.SetSelectedIndex(C::SoundDevice, 0);
     }
 }
 

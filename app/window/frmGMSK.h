@@ -1,56 +1,47 @@
-// frmGMSK, Kelvane's window: what the receiver hears (counters, message
-// types, the input level), the settings for audio input and outputs,
-// monitoring from the sound card, replay of recordings, and the tray.
+// frmGMSK, Kelvane's main window without its toolkit: what the receiver
+// hears (counters, message types, the input level), the settings for audio
+// input and outputs, monitoring from the sound card, replay of recordings,
+// closing. Every handler is here, under its control's name; a toolkit (Qt on
+// Linux, Win32 on Windows) makes the controls, implements WindowView and
+// forwards each control's events to Changed.
 #pragma once
 
 #include "audio/SoundCapture.h"
 #include "core/MessageBoxes.h"
-#include "shell/SettingsStore.h"
-#include "shell/frmVessels.h"
 #include "station/Station.h"
 #include "station/StationEvents.h"
+#include "window/Desktop.h"
+#include "window/SettingsStore.h"
+#include "window/WindowView.h"
 
-#include <QWidget>
-
-#include <functional>
-#include <map>
+#include <cstdint>
 #include <set>
 #include <string>
-
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QProgressBar;
-class QPushButton;
-class QRadioButton;
-class QSystemTrayIcon;
-class QTimer;
+#include <utility>
 
 namespace kelvane {
 
-// What the window asks of the desktop; tests replace the dialogs and keys.
-struct DesktopServices {
-    // The file dialogs: the chosen path, or "" when cancelled.
-    std::function<std::string(const std::string& folder)> ChooseReplayFile;
-    std::function<std::string(const std::string& current)> ChooseLogFile;
-    std::function<bool()> CtrlHeld;
-    std::function<bool()> TrayAvailable;
-};
+inline constexpr const char* AppName = "Kelvane";
 
-class frmGMSK : public QWidget, public StationEvents {
-    Q_OBJECT
-
+class frmGMSK : public StationEvents {
 public:
-    frmGMSK(MessageBoxes& messages, SoundCapture& capture, SettingsStore& store,
-            DesktopServices desktop);
+    frmGMSK(WindowView& view, VesselWindow& vessels, MessageBoxes& messages, SoundCapture& capture,
+            SettingsStore& store, DesktopServices desktop);
     ~frmGMSK() override;
+    frmGMSK(const frmGMSK&) = delete;
+    frmGMSK& operator=(const frmGMSK&) = delete;
 
     // Loads the settings, fills the lists, shows the window, and starts
     // monitoring minimised when the settings ask for it.
     void Form_Load();
+    // A control was clicked or changed (by the user, or by the program as a
+    // user's click would): its handler runs.
+    void Changed(Control control);
+    // A close request: false when it must wait (a dispatch or a replay in
+    // progress, which then ends); true when the window may unload.
+    bool Form_QueryUnload();
+    // The window goes: the settings are written, once.
+    void Form_Unload();
 
     // Handlers, under their controls' names.
     void cmdStartMonitoring_Click();
@@ -72,7 +63,6 @@ public:
     void cbTcpClient_Click();
     void cbTagBlocks_Click();
     void cbSwapAB_Click();
-    void mnuShow_Click();
     void mnuExit_Click();
     void IPTimer_Timer();
 
@@ -85,7 +75,6 @@ public:
 
     static std::string StripAtNul(const std::string& text);
     static std::string VersionCaption();
-
     // The outputs as the controls set them up.
     OutputSettings ChosenOutputs() const;
     // "0%": the ratio times 100 rounded to a whole number, halves up.
@@ -128,85 +117,24 @@ public:
     bool EnableTcpClient = false;
     bool EnableTagBlocks = false;
 
-    frmVessels* Vessels;  // a window of its own, owned by this one
-    Station Core;         // the receiving station
-
-    // Controls, under their names.
-    QPushButton* cmdStartMonitoring = nullptr;
-    QPushButton* cmdReplay = nullptr;
-    QPushButton* cmdVessels = nullptr;
-    QCheckBox* cbHighSensitivity = nullptr;
-    QTimer* Timer = nullptr;
-    QLabel* lblPreSyncsCaption = nullptr;
-    QLabel* lblPreSyncs = nullptr;
-    QLabel* lblSyncs = nullptr;
-    QLabel* lblValid = nullptr;
-    QLabel* lblErrors = nullptr;
-    QLabel* lblOverruns = nullptr;
-    QLabel* lblVPct = nullptr;
-    QLabel* lblEPct = nullptr;
-    QLabel* lbl123 = nullptr;
-    QLabel* lbl5 = nullptr;
-    QLabel* lbl1819 = nullptr;
-    QLabel* lbl21 = nullptr;
-    QLabel* lblOther = nullptr;
-    QLabel* lblValidABCaption = nullptr;
-    QLabel* lblValidAB = nullptr;
-    QComboBox* SoundDevice = nullptr;
-    QRadioButton* opt44100 = nullptr;
-    QRadioButton* opt48000 = nullptr;
-    QCheckBox* cbUseDLL = nullptr;
-    QCheckBox* cbStartMinMon = nullptr;
-    QComboBox* cbReceivers = nullptr;
-    QCheckBox* cbSwapAB = nullptr;
-    QProgressBar* pbLevel = nullptr;
-    QCheckBox* cbSerial = nullptr;
-    QComboBox* cbPort = nullptr;
-    QComboBox* cbBaud = nullptr;
-    QCheckBox* cbLogfile = nullptr;
-    QLineEdit* txtPath = nullptr;
-    QPushButton* cmdBrowse = nullptr;
-    QCheckBox* cbPush = nullptr;
-    QLineEdit* txtIPPort = nullptr;
-    QCheckBox* cbTcpServer = nullptr;
-    QLineEdit* txtTcpServer = nullptr;
-    QLabel* lblTcpClients = nullptr;
-    QCheckBox* cbTcpClient = nullptr;
-    QLineEdit* txtTcpClient = nullptr;
-    QLabel* lblTcpClientState = nullptr;
-    QCheckBox* cbTagBlocks = nullptr;
-    QLineEdit* txtStationName = nullptr;
-    QTimer* IPTimer = nullptr;
-    QMenu* mnuPopUp = nullptr;
-    QSystemTrayIcon* Tray = nullptr;
-    // While minimised: follows a tray that appears or goes away.
-    QTimer* TrayWatch = nullptr;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;  // Form_QueryUnload, then Form_Unload
-    void changeEvent(QEvent* event) override;      // Form_Resize
+    Station Core;  // the receiving station
 
 private:
-    void BuildControls();
     void FillPortList();
     void FillDeviceList();
-    void Form_Resize();
-    void TrayWatch_Timer();
-    bool Form_QueryUnload();
-    void Form_Unload();
     void StartMonitoring();
     void StopMonitoring();
     void CloseOutputs();
     std::string ReadSetting(const std::string& name, const std::string& defaultText);
-    ReceiverSettings ChosenReceiver() const;
     void WriteSetting(const std::string& name, const std::string& text);
-    QLabel* Label(Counter label) const;
+    ReceiverSettings ChosenReceiver() const;
 
+    WindowView& View;
+    VesselWindow& Vessels;
     MessageBoxes& Messages;
     SoundCapture& Capture;
     SettingsStore& Store;
     DesktopServices Desktop;
-
 
     bool Dispatching = false;
     bool StopAfterDispatch = false;
