@@ -29,70 +29,6 @@
 
 namespace kelvane {
 
-namespace {
-
-constexpr double Missing = std::numeric_limits<double>::infinity();  // sorts last
-
-QString Degrees(double value, int decimals, char positive, char negative)
-{
-    return QString::number(std::abs(value), 'f', decimals) + QString::fromUtf8("\u00B0 ") +
-           QChar(value >= 0 ? positive : negative);
-}
-
-QString Age(double seconds)
-{
-    const auto s = static_cast<long long>(std::max(0.0, seconds));
-    if (s < 60)
-        return QString::number(s) + " s";
-    if (s < 3600)
-        return QString::number(s / 60) + " min " + QString::number(s % 60) + " s";
-    return QString::number(s / 3600) + " h " + QString::number(s % 3600 / 60) + " min";
-}
-
-// What a row is when its messages give no ship type.
-QString KindOf(const Vessel& v)
-{
-    if (v.ShipType)
-        return QString::fromStdString(ShipCategoryText(*v.ShipType));
-    switch (v.StationKind) {
-    case 4: return "Base station";
-    case 9: return "SAR aircraft";
-    case 21: return "Aid to navigation";
-    default: return {};
-    }
-}
-
-std::string FieldText(const AisValue& value)
-{
-    if (const auto* i = std::get_if<int64_t>(&value))
-        return std::to_string(*i);
-    if (const auto* r = std::get_if<AisReal>(&value))
-        return QString::number(r->Value, 'f', r->Decimals).toStdString();
-    if (const auto* b = std::get_if<bool>(&value))
-        return *b ? "true" : "false";
-    return std::get<std::string>(value);
-}
-
-// Local plane around a centre, in nautical miles east and north: good
-// enough at the ranges a receiver hears.
-QPointF Offset(const Position& centre, const Position& p)
-{
-    const double east = (p.Lon - centre.Lon) * 60 * std::cos(centre.Lat * std::numbers::pi / 180);
-    const double north = (p.Lat - centre.Lat) * 60;
-    return {east, north};
-}
-
-// 1, 2 or 5 times a power of ten, at least the distance.
-double RoundRange(double nm)
-{
-    double step = 0.5;
-    for (int i = 0; step < nm && i < 30; ++i)
-        step *= (i % 3 == 2) ? 2.5 : 2;
-    return step;
-}
-
-}  // namespace
-
 // --- The table ----------------------------------------------------------------
 
 int VesselModel::rowCount(const QModelIndex& parent) const
@@ -107,79 +43,21 @@ int VesselModel::columnCount(const QModelIndex& parent) const
 
 QVariant VesselModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const char* const Titles[] = {"MMSI",    "Name",     "Call sign", "Type",       "Latitude",
-                                         "Longitude", "Speed",  "Course",    "Heading",    "Distance",
-                                         "Bearing", "Messages", "Last heard", "Channels", "Level"};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= static_cast<int>(VesselColumn::Count))
         return {};
-    return QString(Titles[section]);
-}
-
-std::optional<Position> VesselModel::Where(const Vessel& v) const
-{
-    if (!v.Lat || !v.Lon)
-        return std::nullopt;
-    return Position{*v.Lat, *v.Lon};
+    return QString(ColumnTitle(static_cast<VesselColumn>(section)));
 }
 
 QVariant VesselModel::Display(const Vessel& v, VesselColumn column) const
 {
-    const std::optional<Position> at = Where(v);
-    switch (column) {
-    case VesselColumn::Mmsi: return QString("%1").arg(v.Mmsi, 9, 10, QChar('0'));
-    case VesselColumn::Name: return QString::fromStdString(v.Name.value_or(""));
-    case VesselColumn::Callsign: return QString::fromStdString(v.Callsign.value_or(""));
-    case VesselColumn::Type: return KindOf(v);
-    case VesselColumn::Lat: return at ? Degrees(at->Lat, 4, 'N', 'S') : QString();
-    case VesselColumn::Lon: return at ? Degrees(at->Lon, 4, 'E', 'W') : QString();
-    case VesselColumn::Speed: return v.Speed ? QString::number(*v.Speed, 'f', 1) + " kn" : QString();
-    case VesselColumn::Course:
-        return v.Course ? QString::number(*v.Course, 'f', 1) + QString::fromUtf8("\u00B0") : QString();
-    case VesselColumn::Heading:
-        return v.Heading ? QString::number(*v.Heading) + QString::fromUtf8("\u00B0") : QString();
-    case VesselColumn::Distance:
-        return at && Station ? QString::number(DistanceNm(*Station, *at), 'f', 1) + " nm" : QString();
-    case VesselColumn::Bearing:
-        return at && Station ? QString("%1").arg(std::lround(BearingDeg(*Station, *at)) % 360, 3, 10, QChar('0')) +
-                                   QString::fromUtf8("\u00B0")
-                             : QString();
-    case VesselColumn::Messages: return QString::number(v.Messages);
-    case VesselColumn::LastHeard: return Age(Clock() - v.LastHeard);
-    case VesselColumn::Channels:
-        return QString(v.HeardOnA ? "A" : "") + (v.HeardOnA && v.HeardOnB ? " " : "") + (v.HeardOnB ? "B" : "");
-    case VesselColumn::Level:
-        if (std::isnan(v.LevelDb))
-            return QString();
-        return QString::number(v.LevelDb, 'f', 1) + " dB" +
-               (std::isnan(v.SnrDb) ? QString() : ", SNR " + QString::number(v.SnrDb, 'f', 0) + " dB");
-    case VesselColumn::Count: break;
-    }
-    return {};
+    return QString::fromStdString(CellText(v, column, Station, Clock()));
 }
 
 QVariant VesselModel::SortKey(const Vessel& v, VesselColumn column) const
 {
-    const std::optional<Position> at = Where(v);
-    auto number = [](const auto& value) { return value ? static_cast<double>(*value) : Missing; };
-    switch (column) {
-    case VesselColumn::Mmsi: return static_cast<double>(v.Mmsi);
-    case VesselColumn::Lat: return at ? at->Lat : Missing;
-    case VesselColumn::Lon: return at ? at->Lon : Missing;
-    case VesselColumn::Speed: return number(v.Speed);
-    case VesselColumn::Course: return number(v.Course);
-    case VesselColumn::Heading: return number(v.Heading);
-    case VesselColumn::Distance: return at && Station ? DistanceNm(*Station, *at) : Missing;
-    case VesselColumn::Bearing: return at && Station ? BearingDeg(*Station, *at) : Missing;
-    case VesselColumn::Messages: return static_cast<double>(v.Messages);
-    case VesselColumn::LastHeard: return Clock() - v.LastHeard;  // the youngest first
-    case VesselColumn::Level: return std::isnan(v.LevelDb) ? -Missing : v.LevelDb;
-    default: {
-        // Texts by themselves; a row without one after all that have it.
-        const QString text = Display(v, column).toString();
-        return text.isEmpty() ? QString(QChar(0xFFFF)) : text.toLower();
-    }
-    }
+    const kelvane::SortKey key = CellSortKey(v, column, Station, Clock());
+    return key.IsText ? QVariant(QString::fromStdString(key.Text)) : QVariant(key.Number);
 }
 
 QVariant VesselModel::data(const QModelIndex& index, int role) const
@@ -192,9 +70,8 @@ QVariant VesselModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole: return Display(v, column);
     case SortRole: return SortKey(v, column);
     case Qt::TextAlignmentRole:
-        return column == VesselColumn::Name || column == VesselColumn::Callsign || column == VesselColumn::Type
-                   ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
-                   : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return LeftAligned(column) ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
+                                   : QVariant(Qt::AlignRight | Qt::AlignVCenter);
     default: return {};
     }
 }
@@ -228,23 +105,7 @@ RangePlot::RangePlot(const VesselModel& model, QWidget* parent) : QWidget(parent
     setMinimumSize(240, 240);
 }
 
-std::optional<Position> RangePlot::Centre() const
-{
-    if (Model.Station)
-        return Model.Station;
-    double lat = 0, lon = 0;
-    int n = 0;
-    for (const Vessel& v : Model.Table().Rows()) {
-        if (v.Lat && v.Lon) {
-            lat += *v.Lat;
-            lon += *v.Lon;
-            ++n;
-        }
-    }
-    if (n == 0)
-        return std::nullopt;
-    return Position{lat / n, lon / n};
-}
+std::optional<Position> RangePlot::Centre() const { return PlotCentre(Model.Table(), Model.Station); }
 
 void RangePlot::paintEvent(QPaintEvent*)
 {
@@ -261,12 +122,7 @@ void RangePlot::paintEvent(QPaintEvent*)
         painter.drawText(rect(), Qt::AlignCenter, "No positions heard yet");
         return;
     }
-    double farthest = 0;
-    for (const Vessel& v : Model.Table().Rows())
-        if (v.Lat && v.Lon)
-            farthest = std::max(farthest, std::hypot(Offset(*centre, {*v.Lat, *v.Lon}).x(),
-                                                     Offset(*centre, {*v.Lat, *v.Lon}).y()));
-    const double range = RoundRange(farthest * 1.05);
+    const double range = PlotRange(Model.Table(), *centre);
     const double scale = radius / range;
     // Range rings, a quarter of the range apart, with their distances.
     painter.setPen(QPen(QColor(180, 190, 205), 1));
@@ -274,7 +130,7 @@ void RangePlot::paintEvent(QPaintEvent*)
         const double r = radius * ring / 4;
         painter.drawEllipse(middle, r, r);
         painter.drawText(QPointF(middle.x() + 3, middle.y() - r - 2),
-                         QString::number(range * ring / 4, 'g', 3) + " nm");
+                         QString::fromStdString(RingLabel(range * ring / 4)));
     }
     painter.drawLine(QPointF(middle.x(), middle.y() - radius), QPointF(middle.x(), middle.y() + radius));
     painter.drawLine(QPointF(middle.x() - radius, middle.y()), QPointF(middle.x() + radius, middle.y()));
@@ -301,13 +157,11 @@ void RangePlot::paintEvent(QPaintEvent*)
         const Vessel& v = rows[i];
         if (!v.Lat || !v.Lon)
             continue;
-        const QPointF off = Offset(*centre, {*v.Lat, *v.Lon});
-        const QPointF at(middle.x() + off.x() * scale, middle.y() - off.y() * scale);
-        const double fade = std::clamp(1.0 - (now - v.LastHeard) / 900.0, 0.15, 1.0);
-        const auto shade = static_cast<size_t>(std::lround(fade * (Shades - 1)));
+        const auto [east, north] = PlotOffset(*centre, {*v.Lat, *v.Lon});
+        const QPointF at(middle.x() + east * scale, middle.y() - north * scale);
+        const auto shade = static_cast<size_t>(std::lround(MarkStrength(v, now) * (Shades - 1)));
         dots[shade].addRect(QRectF(at.x() - 3, at.y() - 3, 6, 6));
-        const std::optional<double> direction =
-            v.Heading ? std::optional<double>(*v.Heading) : (v.Speed && *v.Speed > 0.5 ? v.Course : std::nullopt);
+        const std::optional<double> direction = MarkDirection(v);
         if (direction) {
             const double a = *direction * std::numbers::pi / 180;
             lines[shade].emplace_back(at, at + QPointF(14 * std::sin(a), -14 * std::cos(a)));
@@ -439,16 +293,11 @@ void frmVessels::txtFilter_Change() { Proxy->setFilterFixedString(txtFilter->tex
 
 void frmVessels::txtStation_Change()
 {
-    const QString latText = txtStationLat->text().trimmed();
-    const QString lonText = txtStationLon->text().trimmed();
-    bool latOk = false, lonOk = false;
-    const double lat = QLocale::c().toDouble(latText, &latOk);
-    const double lon = QLocale::c().toDouble(lonText, &lonOk);
-    const bool none = latText.isEmpty() && lonText.isEmpty();
-    const bool valid = latOk && lonOk && std::abs(lat) <= 90 && std::abs(lon) <= 180;
-    Model->Station = valid ? std::optional<Position>(Position{lat, lon}) : std::nullopt;
-    lblStation->setText(none || valid ? QString() : "not a position");
-    lblStation->setStyleSheet(none || valid ? QString() : "QLabel { color: rgb(200, 0, 0); }");
+    const StationText station =
+        ReadStation(txtStationLat->text().toStdString(), txtStationLon->text().toStdString());
+    Model->Station = station.At;
+    lblStation->setText(station.Invalid ? "not a position" : QString());
+    lblStation->setStyleSheet(station.Invalid ? "QLabel { color: rgb(200, 0, 0); }" : QString());
     // Distances and bearings follow.
     if (Model->rowCount() > 0)
         emit Model->dataChanged(Model->index(0, 0), Model->index(Model->rowCount() - 1, Model->columnCount() - 1));
@@ -474,12 +323,7 @@ void frmVessels::ShowDetails()
     if (!source.isValid() || static_cast<size_t>(source.row()) >= Model->Table().Rows().size())
         return;
     const Vessel& v = Model->Table().Rows()[static_cast<size_t>(source.row())];
-    std::string text;
-    for (const AisField& field : v.Fields)
-        text += field.Name + ": " + FieldText(field.Value) + "\n";
-    text += "\nLast sentences:\n";
-    for (const std::string& block : v.Sentences)
-        text += block;
+    const std::string text = VesselDetails(v);
     if (txtDetails->toPlainText().toStdString() != text)
         txtDetails->setPlainText(QString::fromStdString(text));
 }

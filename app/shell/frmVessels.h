@@ -7,6 +7,7 @@
 
 #include "ais/AisRecord.h"
 #include "window/Desktop.h"
+#include "window/VesselRows.h"
 #include "ais/VesselTable.h"
 
 #include <QAbstractTableModel>
@@ -25,12 +26,6 @@ class QTableView;
 class QTimer;
 
 namespace kelvane {
-
-// The table's columns.
-enum class VesselColumn : int {
-    Mmsi, Name, Callsign, Type, Lat, Lon, Speed, Course, Heading, Distance, Bearing,
-    Messages, LastHeard, Channels, Level, Count
-};
 
 class VesselModel : public QAbstractTableModel {
 public:
@@ -53,7 +48,6 @@ public:
 private:
     QVariant Display(const Vessel& v, VesselColumn column) const;
     QVariant SortKey(const Vessel& v, VesselColumn column) const;
-    std::optional<Position> Where(const Vessel& v) const;
 
     VesselTable Vessels;
 };
