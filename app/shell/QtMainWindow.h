@@ -33,6 +33,8 @@ public:
     ~QtMainWindow() override;
 
     void mnuShow_Click();
+    // The widget that is the named control.
+    QWidget* Widget(Control control) const;
 
     // WindowView.
     std::string Text(Control control) const override;
@@ -124,7 +126,6 @@ protected:
 
 private:
     void BuildControls();
-    QWidget* Widget(Control control) const;
     void Form_Resize();
     void TrayWatch_Timer();
 

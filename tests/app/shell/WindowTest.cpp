@@ -2,6 +2,7 @@
 #include "shell/frmVessels.h"
 #include "shell/IniSettingsStore.h"
 #include "shell/QtMainWindow.h"
+#include "window/WindowLayout.h"
 
 #include "support/AisPayload.h"
 #include "support/NmeaCorpus.h"
@@ -541,6 +542,32 @@ TEST_F(Window, TheVesselWindowListsWhoWasHeardSortsFiltersAndAges)
     EXPECT_EQ(Stored("StationLatitude"), "60.3913");
     const std::string box = Stored("VesselsWindow");
     EXPECT_EQ(std::count(box.begin(), box.end(), ','), 3) << box;
+}
+
+// The Windows window is laid out from the same table: the two must not drift.
+TEST_F(Window, ControlsStandWhereTheLayoutPutsThemWithItsCaptions)
+{
+    QtMainWindow& w = Make();
+    int named = 0;
+    for (const LaidOut& item : MainWindowLayout()) {
+        if (!item.Name)
+            continue;
+        ++named;
+        const QWidget* widget = w.Widget(*item.Name);
+        ASSERT_NE(widget, nullptr);
+        const QPoint at = widget->mapTo(&w, QPoint(0, 0));
+        const TwipRect place = PixelPlace(item);
+        EXPECT_EQ(QRect(at, widget->size()), QRect(place.Left, place.Top, place.Width, place.Height))
+            << item.Caption << " #" << static_cast<int>(*item.Name);
+        const bool captioned = item.Kind == ControlKind::Button || item.Kind == ControlKind::CheckBox ||
+                               item.Kind == ControlKind::OptionButton || item.Kind == ControlKind::Label;
+        // The browse button shows an icon here, dots there.
+        if (captioned && std::string(item.Caption) != "...") {
+            EXPECT_EQ(w.Text(*item.Name), item.Caption);
+        }
+    }
+    EXPECT_EQ(named, static_cast<int>(Control::txtStationName) + 1) << "every control is laid out";
+    EXPECT_EQ(w.width(), WindowWidthTwips / 15);
 }
 
 TEST(WindowCaptions, PercentagesRoundHalvesUp)
