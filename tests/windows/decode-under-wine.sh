@@ -51,29 +51,46 @@ audio=$root/tests/data/audio
 started=$(date +%s)
 
 scratch=$(mktemp -d)
-com1_before=
+com_before=
 pulse_pid=
 socat_pid=
 cleanup() {
   [ -n "$socat_pid" ] && kill "$socat_pid" 2>/dev/null
   [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null
-  "$wineserver" -k 2>/dev/null
-  if [ "$com1_before" = none ]; then
-    rm -f "$WINEPREFIX/dosdevices/com1"
-  elif [ -n "$com1_before" ]; then
-    ln -sfn "$com1_before" "$WINEPREFIX/dosdevices/com1"
+  if [ -n "$com_before" ]; then
+    # The prefix's COM ports as they were.
+    "$wine" reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 2>&1
+    "$wineserver" -k 2>/dev/null
+    rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
+    while read -r port target; do
+      [ -z "$port" ] || ln -s "$target" "$WINEPREFIX/dosdevices/$port"
+    done <"$com_before"
   fi
+  "$wineserver" -k 2>/dev/null
   rm -rf "$scratch"
 }
 trap 'cleanup || true' EXIT
 mkdir -p "$scratch/linux" "$scratch/windows" "$scratch/pulse"
 
-# The Windows build's own prefix (tests/demod/windows-check.sh uses it too),
-# started once and kept running; sound through PulseAudio, nothing else.
+# COM1: one end of a pty pair, the other read by the test.
+socat "pty,raw,echo=0,link=$scratch/com1" "pty,raw,echo=0,link=$scratch/com1-far" &
+socat_pid=$!
+
+# The Windows build's own prefix (tests/demod/windows-check.sh uses it too):
+# sound through PulseAudio, nothing else, and COM1 the pty, set where wine
+# looks when it starts (its device manager makes the links of the COM ports
+# then, and would replace one made meanwhile). Then a server kept running,
+# which saves starting one for every program.
 export WINEPREFIX=$windows/wine WINEDEBUG=-all
-"$wineserver" -p 2>/dev/null || true
 "$wine" wineboot --init >/dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f >/dev/null 2>&1
+com_before=$scratch/com-before
+for link in "$WINEPREFIX"/dosdevices/com[0-9]*; do
+  [ ! -L "$link" ] || echo "${link##*/} $(readlink "$link")"
+done >"$com_before"
+"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$scratch/com1" /f >/dev/null 2>&1
+"$wineserver" --wait
+"$wineserver" -p >/dev/null 2>&1
 
 # A PulseAudio server of the test's own: its default input can be set
 # without touching anyone else's. Its null sinks' monitors are the inputs.
@@ -307,12 +324,8 @@ check "--tcp: the listener did not get the sentences" cmp -s "$scratch/tcp.got" 
 check "--tcp: not 4 messages sent" grep -q "^TCP 127.0.0.1:$port: 4 messages sent, 0 dropped" \
   "$scratch/windows/tcp.err"
 
-# COM1: one end of a pty pair, read at the other.
-socat "pty,raw,echo=0,link=$scratch/com1" "pty,raw,echo=0,link=$scratch/com1-far" &
-socat_pid=$!
-eventually test -e "$scratch/com1-far" || true
-com1_before=$(readlink "$WINEPREFIX/dosdevices/com1" || echo none)
-ln -sfn "$scratch/com1" "$WINEPREFIX/dosdevices/com1"
+# COM1, the pty pair made first.
+check "COM1 is not the test's pty" test "$(readlink "$WINEPREFIX/dosdevices/com1")" = "$scratch/com1"
 cat "$scratch/com1-far" >"$scratch/serial.got" &
 serial_reader=$!
 run_windows serial --serial COM1,4800,n,8,1 bergen-48k-u8.wav
@@ -322,9 +335,6 @@ wait "$serial_reader" 2>/dev/null || true
 check "--serial COM1: the port did not carry the sentences" cmp -s "$scratch/serial.got" "$expected"
 check "--serial COM1,4800: not at 4800 baud" grep -q "^speed 4800 baud" \
   <(stty -F "$scratch/com1" 2>&1)
-kill "$socat_pid" 2>/dev/null || true
-wait "$socat_pid" 2>/dev/null || true
-socat_pid=
 
 # --- Live from the sound card -------------------------------------------------
 if ! eventually pactl info >/dev/null 2>&1; then
