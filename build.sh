@@ -3,6 +3,8 @@
 #   ./build.sh run    installs what is missing, builds, and starts the program
 #   ./build.sh test   installs what is missing, builds, and runs every test
 #   ./build.sh bench  builds and runs the throughput benchmarks
+#   ./build.sh windows  installs what is missing and cross-builds the 64-bit
+#                       Windows programs into build-windows/bin
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -35,8 +37,17 @@ case "${1:-}" in
     configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
     cmake --build build --target bench
     ;;
+  windows)
+    ./setup.sh
+    # The tree tests/demod/windows-check.sh and tests/windows/ test, with
+    # their settings: built once for both.
+    configure_and_build build-windows -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVANE_WERROR=ON \
+      -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-mingw-x86_64.cmake"
+    echo "build.sh: the Windows programs are in build-windows/bin:" \
+      "$(cd build-windows/bin && echo *.exe *.dll)"
+    ;;
   *)
-    echo "usage: ./build.sh run|test|bench" >&2
+    echo "usage: ./build.sh run|test|bench|windows" >&2
     exit 2
     ;;
 esac

@@ -21,10 +21,12 @@ packages=(
   # a real desktop for the tray test: window manager, tray host, clicks,
   # window listing and grabbing what a window shows
   openbox trayer xdotool x11-utils imagemagick
-  # the Windows build of the library and its Qt-free programs, and wine to
-  # run the 64-bit ones
-  g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64
-  binutils-mingw-w64-i686 wine64
+  # the Windows builds: the library for 32- and 64-bit Windows, the station
+  # and its programs for 64-bit (compilers with POSIX threads, for
+  # std::thread; Asio from libasio-dev above), the installer, and wine to run
+  # the 64-bit programs in the tests (python3 finds them free ports)
+  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686 binutils-mingw-w64-x86-64
+  binutils-mingw-w64-i686 nsis wine64 python3
 )
 
 missing=()

@@ -1,8 +1,15 @@
 # What both MinGW-w64 cross builds share; the toolchain files set the
-# target's triplet (KELVANE_MINGW) and processor first.
+# target's triplet (KELVANE_MINGW), processor and, where the build needs
+# std::thread, the compilers' thread model (KELVANE_MINGW_THREADS: posix)
+# first.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_C_COMPILER ${KELVANE_MINGW}-gcc)
-set(CMAKE_CXX_COMPILER ${KELVANE_MINGW}-g++)
+if(KELVANE_MINGW_THREADS)
+    set(CMAKE_C_COMPILER ${KELVANE_MINGW}-gcc-${KELVANE_MINGW_THREADS})
+    set(CMAKE_CXX_COMPILER ${KELVANE_MINGW}-g++-${KELVANE_MINGW_THREADS})
+else()
+    set(CMAKE_C_COMPILER ${KELVANE_MINGW}-gcc)
+    set(CMAKE_CXX_COMPILER ${KELVANE_MINGW}-g++)
+endif()
 set(CMAKE_RC_COMPILER ${KELVANE_MINGW}-windres)
 set(CMAKE_DLLTOOL ${KELVANE_MINGW}-dlltool)
 

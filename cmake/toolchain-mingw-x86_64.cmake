@@ -1,8 +1,11 @@
-# Cross build for 64-bit Windows with MinGW-w64 (Debian: g++-mingw-w64-x86-64):
-#   cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake
-# Without Qt: the Brinecore DLL and the programs that need no Qt. The tests
-# run the programs under wine64 when it is installed.
+# Cross build for 64-bit Windows with MinGW-w64 (Debian:
+# g++-mingw-w64-x86-64-posix; `./build.sh windows` does this):
+#   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake
+# The Brinecore DLL, brinecore-dump and the receiving station with
+# kelvane-decode; the station's threads need the compilers with POSIX
+# threads. The tests run the programs under wine64 when it is installed.
 set(KELVANE_MINGW x86_64-w64-mingw32)
+set(KELVANE_MINGW_THREADS posix)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 

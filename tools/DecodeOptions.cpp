@@ -35,8 +35,14 @@ const char* const DecodeHelp =
     "  --list-devices       list the input devices, one a line: the number that\n"
     "                       --device takes, then the name\n"
     "  --device N           decode live from input device N until interrupted\n"
+#ifdef _WIN32
+    "                       (Ctrl+C, Ctrl+Break or closing its console: the\n"
+    "                       outputs are flushed and closed and the counters\n"
+    "                       printed)\n"
+#else
     "                       (Ctrl-C or SIGTERM: the outputs are flushed and\n"
     "                       closed and the counters printed)\n"
+#endif
     "  --rate R             the sampling rate, 44100 or 48000 (default 48000)\n"
     "  --stereo             record both inputs of the device: two receivers\n"
     "  --record FILE.wav    also write the audio as received (16-bit where the\n"
@@ -52,13 +58,22 @@ const char* const DecodeHelp =
     "  --no-repair          the burst demodulator without its repair search\n"
     "  --trace              ask the Brinecore library for its trace (text on\n"
     "                       standard error, bit trace in\n"
+#ifdef _WIN32
+    "                       e:\\Scanner\\Kelvane\\debug.txt)\n"
+#else
     "                       $XDG_STATE_HOME/Kelvane/debug.txt)\n"
+#endif
     "\n"
     "Outputs, each optional, all combinable, as the program's window has them:\n"
     "  --log PATH           write the sentences to a log file, emptied first\n"
     "  --serial PORT[,SETTINGS]\n"
+#ifdef _WIN32
+    "                       send them to a serial port (COM1, COM2, ...);\n"
+    "                       SETTINGS as for the mode command, default\n"
+#else
     "                       send them to a serial port (ttyUSB0 or a device\n"
     "                       path); SETTINGS as for the mode command, default\n"
+#endif
     "                       38400,n,8,1\n"
     "  --udp HOST:PORT,...  send each message as one datagram to every\n"
     "                       destination (ports 1000 to 65000); names are looked\n"

@@ -3,18 +3,17 @@
 // of 8192 frames, and writes every message's sentences to standard output
 // exactly as the log file would hold them, and to the outputs asked for.
 #include "DecodeOptions.h"
+#include "StopRequest.h"
 
 #include "ais/AisDecoder.h"
 #include "ais/AisJson.h"
 #include "audio/Capture.h"
 #include "audio/WavWriter.h"
-#include "audio/WaveIn.h"
+#include "audio/SystemWaveIn.h"
 #include "station/Station.h"
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -22,13 +21,14 @@
 #include <utility>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 using namespace kelvane;
-
-std::atomic<bool> StopRequested{false};
-
-extern "C" void RequestStop(int) { StopRequested = true; }
 
 // What the station says, as lines on standard error for a terminal or a
 // service's journal, and the messages on standard output.
@@ -156,7 +156,7 @@ ReceiverSettings ChosenReceiver(const DecodeOptions& options)
 int DecodeLive(const DecodeOptions& options, Station& station, ConsoleEvents& events)
 {
     station.OpenOutputs(options.Outputs);
-    PortAudioWaveIn layer;
+    SystemWaveIn layer;
     Capture capture(layer, events);
     int32_t rate = options.Rate;
     if (!capture.OpenWaveIn(rate, options.Device, options.Stereo ? 2 : 1)) {
@@ -179,13 +179,12 @@ int DecodeLive(const DecodeOptions& options, Station& station, ConsoleEvents& ev
         };
     }
     station.Start(capture.CaptureFormat(), ChosenReceiver(options));
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
+    CatchStopRequests();
     const auto start = std::chrono::steady_clock::now();
     auto tick = start;
-    while (!StopRequested) {
+    while (!StopRequested()) {
         tick += std::chrono::milliseconds(250);
-        while (!StopRequested && std::chrono::steady_clock::now() < tick)
+        while (!StopRequested() && std::chrono::steady_clock::now() < tick)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         station.CaptureTick(capture, [] {});
     }
@@ -203,6 +202,8 @@ int DecodeLive(const DecodeOptions& options, Station& station, ConsoleEvents& ev
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     std::fprintf(stderr, "Overruns: %d\n%.1f s live from device %d at %d Hz\n",
                  station.Counters().OverrunCount, elapsed.count(), options.Device, rate);
+    std::fflush(stdout);
+    StopHandled();
     return status;
 }
 
@@ -233,6 +234,14 @@ int DecodeFile(const DecodeOptions& options, Station& station)
 
 int main(int argc, char** argv)
 {
+#ifdef _WIN32
+    // The same bytes as on Linux: a WAV file on standard input must not end
+    // at its first 0x1A or lose its CR bytes, and the sentences (which end in
+    // CR LF) and the JSON lines must not gain a CR before every line feed.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     DecodeOptions options;
     const std::string problem =
         ParseDecodeOptions(std::vector<std::string>(argv + 1, argv + argc), options);
@@ -245,7 +254,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.ListDevices) {
-        PortAudioWaveIn layer;
+        SystemWaveIn layer;
         const std::vector<std::string> names = layer.DeviceNames();
         for (size_t i = 0; i < names.size(); ++i)
             std::printf("%zu: %s\n", i, names[i].c_str());

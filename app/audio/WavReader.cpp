@@ -7,6 +7,11 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#ifdef _WIN32
+#include <filesystem>
+#include <system_error>
+#endif
+
 namespace kelvane {
 
 namespace {
@@ -47,8 +52,17 @@ std::string WavReader::Open(const std::string& fileName)
         OwnsFile = false;
     } else {
         File = std::fopen(fileName.c_str(), "rb");
-        if (File == nullptr)
-            return "Error opening input file, rc = " + std::to_string(errno);
+        if (File == nullptr) {
+            const int error = errno;
+#ifdef _WIN32
+            // Windows refuses to open a folder at all (EACCES): the number
+            // Linux gives once it finds it opened one.
+            std::error_code ignored;
+            if (error == EACCES && std::filesystem::is_directory(fileName, ignored))
+                return "Error opening input file, rc = " + std::to_string(EISDIR);
+#endif
+            return "Error opening input file, rc = " + std::to_string(error);
+        }
         OwnsFile = true;
         struct stat info {};
         if (fstat(fileno(File), &info) == 0 && S_ISDIR(info.st_mode)) {

@@ -101,7 +101,8 @@ private:
     void* Instance = nullptr;
 };
 
-// The layer on PortAudio.
+#ifndef _WIN32
+// The layer on PortAudio (Windows has its own: WinMmWaveIn.h).
 class PortAudioWaveIn : public WaveInDevice {
 public:
     PortAudioWaveIn() = default;
@@ -122,5 +123,6 @@ private:
     void* Stream = nullptr;
     BufferFiller Filler;
 };
+#endif
 
 }  // namespace kelvane

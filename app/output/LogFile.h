@@ -19,14 +19,21 @@ public:
     // it for reading or writing meanwhile.
     bool OpenLog(const std::string& path);
     // Appends the block in one write. Returns false when the system refused
-    // it (a full disk, a vanished medium); errno then says why.
+    // it (a full disk, a vanished medium); Problem then says why.
     bool WriteLog(std::string_view block);
     void CloseLog();
 
-    bool IsOpen() const { return LogHandle >= 0; }
+    bool IsOpen() const;
+    // Why the last OpenLog or WriteLog failed, in the system's words.
+    const std::string& Problem() const { return Why; }
 
 private:
+#ifdef _WIN32
+    void* LogHandle = nullptr;  // a HANDLE
+#else
     int LogHandle = -1;
+#endif
+    std::string Why;
 };
 
 }  // namespace kelvane

@@ -201,7 +201,7 @@ void BurstDemodulator::FilterNewSamples()
     }
     // The next sample's window starts here.
     const int64_t keep = last + 1 - Half;
-    Input.erase(Input.begin(), Input.begin() + (keep - InputBase));
+    Input.erase(Input.begin(), Input.begin() + static_cast<std::ptrdiff_t>(keep - InputBase));
     InputBase = keep;
 }
 
@@ -304,7 +304,7 @@ void BurstDemodulator::Trim()
     if (drop < 65536)
         return;
     for (Path& path : Paths)
-        path.Filtered.erase(path.Filtered.begin(), path.Filtered.begin() + drop);
+        path.Filtered.erase(path.Filtered.begin(), path.Filtered.begin() + static_cast<std::ptrdiff_t>(drop));
     FilteredBase += drop;
 }
 

@@ -1,8 +1,6 @@
 #include "station/StationOutputs.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <utility>
 
 namespace kelvane {
@@ -54,11 +52,9 @@ void StationOutputs::Open(const OutputSettings& settings)
     if (settings.Log) {
         LogPath = settings.LogPath;
         LogOn = Log.OpenLog(LogPath);
-        if (!LogOn) {
-            const std::string why = std::strerror(errno);
+        if (!LogOn)
             Failed(OutputKind::Log, {Plain("Unable to open log file at " + LogPath + "!")},
-                   "cannot open log file " + LogPath + ": " + why);
-        }
+                   "cannot open log file " + LogPath + ": " + Log.Problem());
     }
     if (settings.Udp) {
         UdpOn = Udp.OpenUdpTargets(settings.UdpList);
@@ -107,7 +103,7 @@ std::string StationOutputs::Deliver(std::string_view block)
     if (LogOn && !Log.WriteLog(logged) && !std::exchange(LogFailureShown, true)) {
         // The sentences still reach the other outputs, but the user must
         // know the log lacks them; once a run is enough.
-        Events.Show("Unable to write to log file at " + LogPath + "! " + std::strerror(errno),
+        Events.Show("Unable to write to log file at " + LogPath + "! " + Log.Problem(),
                     MessageIcon::Exclamation, {});
     }
     if (SerialOn) {

@@ -3,7 +3,7 @@
 #include "winshell/RegistrySettingsStore.h"
 #include "winshell/Win32Desktop.h"
 #include "winshell/Win32MainWindow.h"
-#include "WAVE_IN_HEADER"
+#include "audio/SystemWaveIn.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -16,7 +16,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 
     kelvane::Win32MessageBoxes messages;
     // The sound card: the ring of buffers on wave-in.
-    WAVE_IN_TYPE waveIn;
+    kelvane::SystemWaveIn waveIn;
     kelvane::Capture capture(waveIn, messages);
     kelvane::RegistrySettingsStore store;
     HWND owner = nullptr;

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Brinecore for Windows: builds the DLL and the programs that need no Qt with
-# MinGW-w64, 64-bit (build-win64) and 32-bit (build-win32); checks both DLLs'
-# export tables, the 32-bit one's __stdcall functions; runs the C interface
-# test and brinecore-dump with the 64-bit DLL under wine64, and compares every
-# decode (listing, summary, exit status, trace file) with the Linux build's
-# byte for byte.
+# Brinecore for Windows: builds the DLL and the programs with MinGW-w64,
+# 64-bit (build-windows, the tree of ./build.sh windows) and 32-bit
+# (build-win32); checks both DLLs' export tables, the 32-bit one's __stdcall
+# functions; runs the C interface test and brinecore-dump with the 64-bit
+# DLL under wine64, and compares every decode (listing, summary, exit status,
+# trace file) with the Linux build's byte for byte.
 #   tests/demod/windows-check.sh [LINUX_BUILD_DIR]   (default build-test)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -19,7 +19,7 @@ if [ ! -x "$wine" ]; then
   exit 1
 fi
 
-for build in x86_64:build-win64 i686:build-win32; do
+for build in x86_64:build-windows i686:build-win32; do
   cmake -S . -B "${build#*:}" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVANE_WERROR=ON \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-${build%%:*}.cmake"
   cmake --build "${build#*:}" --parallel "$jobs"
@@ -29,13 +29,13 @@ cmake --build "$linux" --target brinecore-dump
 # The 64-bit build's own wine prefix, the one its tests use; made before any
 # comparison, so that no "created the configuration directory" line ends up
 # in a program's output.
-export WINEPREFIX=$root/build-win64/wine WINEDEBUG=-all
+export WINEPREFIX=$root/build-windows/wine WINEDEBUG=-all
 "$wine" wineboot --init >/dev/null 2>&1
 "$wineserver" --wait
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
 
 ctest --test-dir build-win32 --output-on-failure --no-tests=error
-ctest --test-dir build-win64 --output-on-failure --no-tests=error
+ctest --test-dir build-windows --output-on-failure --no-tests=error
 
 # Drive E: of the prefix is a scratch folder, so that the library's Windows
 # trace path e:\Scanner\Kelvane\debug.txt can be read back.
@@ -44,7 +44,7 @@ trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$scratch" "$WINEPREFIX/dosde
 mkdir -p "$scratch/e" "$scratch/linux" "$scratch/windows"
 
 linux_dump=$root/$linux/bin/brinecore-dump
-windows_dump=$root/build-win64/bin/brinecore-dump.exe
+windows_dump=$root/build-windows/bin/brinecore-dump.exe
 failed=0
 
 # Runs one decode on both sides, in the recordings' folder: NAME then the
