@@ -53,7 +53,7 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, MessageBoxes& messages, Sou
     RegisterClassExW(&type);
 
     // The client area is the layout's; the frame comes around it.
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     RECT size{0, 0, WindowWidthTwips / 15, WindowHeightTwips / 15};
     AdjustWindowRect(&size, style, FALSE);
     Window = CreateWindowExW(0, ClassName, Wide(AppName).c_str(), style, 0, 0, size.right - size.left,

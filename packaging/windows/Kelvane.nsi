@@ -6,7 +6,8 @@
 ; registry) and logs (in the local application data) alone. /S installs
 ; and uninstalls without asking.
 
-Unicode true
+; A 64-bit installer for 64-bit programs: it runs wherever they do.
+Target amd64-unicode
 !include "x64.nsh"
 
 Name "Kelvane ${VERSION}"
@@ -28,12 +29,12 @@ FunctionEnd
 
 Section "Kelvane"
   SetOutPath "$INSTDIR\bin"
-  File "${BUILD}\bin\Kelvane.exe"
-  File "${BUILD}\bin\kelvane-decode.exe"
-  File "${BUILD}\bin\brinecore-dump.exe"
-  File "${BUILD}\bin\Brinecore.dll"
+  File "${BUILD}/bin/Kelvane.exe"
+  File "${BUILD}/bin/kelvane-decode.exe"
+  File "${BUILD}/bin/brinecore-dump.exe"
+  File "${BUILD}/bin/Brinecore.dll"
   SetOutPath "$INSTDIR\share\kelvane\recordings"
-  File "${BUILD}\share\kelvane\recordings\*.*"
+  File "${BUILD}/share/kelvane/recordings/*.*"
 
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateDirectory "$SMPROGRAMS\Kelvane"
