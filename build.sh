@@ -3,6 +3,7 @@
 #   ./build.sh run    installs what is missing, builds, and starts the program
 #   ./build.sh test   installs what is missing, builds, and runs every test
 #   ./build.sh bench  builds and runs the throughput benchmarks
+#   ./build.sh package  builds the Debian packages in build-package/
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -35,8 +36,12 @@ case "${1:-}" in
     configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
     cmake --build build --target bench
     ;;
+  package)
+    ./setup.sh
+    debian/build-packages.sh build-package
+    ;;
   *)
-    echo "usage: ./build.sh run|test|bench" >&2
+    echo "usage: ./build.sh run|test|bench|package" >&2
     exit 2
     ;;
 esac

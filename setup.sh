@@ -25,6 +25,9 @@ packages=(
   # run the 64-bit ones
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686 wine64
+  # the Debian packages: their build, their checker, and a scratch Debian
+  # root to install them in; man to read their manual pages
+  debhelper dpkg-dev lintian debootstrap man-db
 )
 
 missing=()
