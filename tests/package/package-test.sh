@@ -45,6 +45,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 # --- The packages as files -----------------------------------------------
 
@@ -93,7 +94,16 @@ apt_in_root() {
 cache=${KELVANE_PACKAGE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kelvane-package}
 base="$cache/bookworm-$arch-base.tar"
 mkdir -p "$cache/archives"
-root=$(mktemp -d "$out/root.XXXXXX")
+# The root in memory where there is room: unpacking and removing a few
+# hundred megabytes there takes seconds, not a minute. Roots of runs that
+# were killed are removed after four hours.
+scratch=$out
+if [ "$(df --output=avail -k /dev/shm 2>/dev/null | tail -1)" -gt $((3 * 1024 * 1024)) ] 2>/dev/null; then
+  scratch=/dev/shm
+  find /dev/shm -maxdepth 1 -name 'kelvane-package-root.*' -mmin +240 \
+    -exec rm -rf --one-file-system {} + 2>/dev/null || true
+fi
+root=$(mktemp -d "$scratch/kelvane-package-root.XXXXXX")
 # Its top is everyone's /, as the packages' users need it.
 chmod 755 "$root"
 if [ -n "$(find "$base" -mtime -7 2>/dev/null)" ]; then
