@@ -3,8 +3,9 @@
 #   ./build.sh run    installs what is missing, builds, and starts the program
 #   ./build.sh test   installs what is missing, builds, and runs every test
 #   ./build.sh bench  builds and runs the throughput benchmarks
+#   ./build.sh package  builds the Debian packages in build-package/
 #   ./build.sh windows  installs what is missing and cross-builds the 64-bit
-#                       Windows programs into build-windows/bin
+#                       Windows programs and their installer into build-windows/
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -37,6 +38,10 @@ case "${1:-}" in
     configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
     cmake --build build --target bench
     ;;
+  package)
+    ./setup.sh
+    debian/build-packages.sh build-package
+    ;;
   windows)
     ./setup.sh
     # The tree tests/demod/windows-check.sh and tests/windows/ test, with
@@ -45,9 +50,10 @@ case "${1:-}" in
       -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-mingw-x86_64.cmake"
     echo "build.sh: the Windows programs are in build-windows/bin:" \
       "$(cd build-windows/bin && echo *.exe *.dll)"
+    echo "build.sh: the installer is build-windows/$(cd build-windows && echo Kelvane-*-setup.exe)"
     ;;
   *)
-    echo "usage: ./build.sh run|test|bench|windows" >&2
+    echo "usage: ./build.sh run|test|bench|package|windows" >&2
     exit 2
     ;;
 esac

@@ -27,6 +27,9 @@ packages=(
   # the 64-bit programs in the tests (python3 finds them free ports)
   g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686 binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686 nsis wine64 python3
+  # the Debian packages: their build, their checker, and a scratch Debian
+  # root to install them in; man to read their manual pages
+  debhelper dpkg-dev lintian debootstrap man-db
 )
 
 missing=()

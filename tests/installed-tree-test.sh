@@ -16,9 +16,11 @@ recording="$source/tests/data/audio/bergen-48k-u8.wav"
 
 cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1 ||
   fail "cmake --install: $(cat "$work/install.log")"
-for file in bin/Kelvane bin/kelvane-decode lib/libBrinecore.so include/Brinecore.h \
+for file in bin/Kelvane bin/kelvane-decode bin/brinecore-dump lib/libBrinecore.so.1 \
+            lib/libBrinecore.so include/Brinecore.h \
             share/applications/kelvane.desktop share/kelvane/recordings/bergen-48k-u8.wav \
-            share/kelvane/recordings/LICENSE-birktj-ais-decoder; do
+            share/kelvane/recordings/LICENSE-birktj-ais-decoder share/man/man1/kelvane-decode.1 \
+            share/man/man1/brinecore-dump.1 share/man/man1/Kelvane.1; do
   [ -e "$work/prefix/$file" ] || fail "not installed: $file"
 done
 
@@ -29,8 +31,10 @@ grep -q "demodulator library" "$work/err" && fail "the installed kelvane-decode 
 [ "$(grep -c '^!AIVDM' "$work/out")" -eq 4 ] || fail "installed kelvane-decode decoded $(grep -c '^!AIVDM' "$work/out") messages"
 cmp -s "$work/out" <("$build/bin/kelvane-decode" "$recording" 2>/dev/null) || fail "installed and built decodes differ"
 
-# brinecore-dump: every frame listed with its check, the trace on request.
-dump="$build/bin/brinecore-dump"
+# brinecore-dump, installed: linked with the library, it finds it in the
+# installation's library folder. Every frame listed with its check, the trace
+# on request.
+dump="$work/prefix/bin/brinecore-dump"
 "$dump" "$recording" >"$work/dump" 2>"$work/dump.err" || fail "brinecore-dump: $(cat "$work/dump.err")"
 [ "$(grep -c 'FCS good' "$work/dump")" -eq 4 ] || fail "brinecore-dump listed: $(cat "$work/dump")"
 grep -q "^4 frames with a good FCS, 0 with a bad one" "$work/dump.err" || fail "summary: $(cat "$work/dump.err")"

@@ -62,7 +62,9 @@ std::string BrinecoreLibrary::FileName()
 #elif defined(__APPLE__)
     return "libBrinecore.dylib";
 #else
-    return "libBrinecore.so";
+    // The soname: the unversioned name is the development link, which only
+    // a system with the library's development files has.
+    return "libBrinecore.so.1";
 #endif
 }
 

@@ -118,11 +118,11 @@ TEST_F(PeerFaults, LogOnAFullDisk)
 TEST_F(PeerFaults, LibraryWithoutAnEntryLeavesTheBuiltinToServe)
 {
     fs::copy_file(KELVANE_DECODE, Dir / "kelvane-decode");
-    fs::copy_file(KELVANE_PARTIAL_LIBRARY, Dir / "libBrinecore.so");
+    fs::copy_file(KELVANE_PARTIAL_LIBRARY, Dir / "libBrinecore.so.1");
     const ProgramResult result = RunProgram((Dir / "kelvane-decode").string(), {Wav});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, Expected);
-    EXPECT_NE(result.err.find("The demodulator library libBrinecore.so has no entry AudioToBytes."),
+    EXPECT_NE(result.err.find("The demodulator library libBrinecore.so.1 has no entry AudioToBytes."),
               std::string::npos)
         << result.err;
     EXPECT_NE(result.err.find("PreSyncs: 20\n"), std::string::npos) << "the built-in served";
