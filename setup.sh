@@ -13,6 +13,8 @@ packages=(
   # the program: Qt 6 widgets; PortAudio capture; the network outputs and
   # the serial port on standalone Asio (header-only)
   qt6-base-dev portaudio19-dev fonts-dejavu-core libasio-dev
+  # JSON for --json and the web view's API (header-only)
+  nlohmann-json3-dev
   # real peers used by the tests: sound server, pty pairs, audio
   # conversion, an independent AIS decoder and its daemon (a TCP client of
   # ours), network namespaces, a JSON reader, a display server
