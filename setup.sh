@@ -23,11 +23,19 @@ packages=(
   # a real desktop for the tray test: window manager, tray host, clicks,
   # window listing and grabbing what a window shows
   openbox trayer xdotool x11-utils imagemagick
+  # the web view's page in a real browser, driven from node (its modules
+  # come from tests/web/package-lock.json through npm ci)
+  chromium nodejs
   # the Windows build of the library and its Qt-free programs, and wine to
   # run the 64-bit ones
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686 wine64
 )
+
+# Debian's node comes without npm; a node that brings its own needs none.
+if ! command -v npm >/dev/null 2>&1; then
+  packages+=(npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
