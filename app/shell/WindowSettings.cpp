@@ -99,6 +99,11 @@ void frmGMSK::LoadSettings()
     txtTcpServer->setText(Q(ReadSetting("TcpServerPort", "10110")));
     txtTcpClient->setText(Q(ReadSetting("TcpClientTarget", "")));
     txtStationName->setText(Q(ReadSetting("StationName", "")));
+    text = ReadSetting("EnableHttp", "False");
+    if (!text.empty())
+        ParseFlag(text, EnableHttp);
+    // A port alone: the page on this computer only (127.0.0.1).
+    txtHttpPort->setText(Q(ReadSetting("HttpPort", "8080")));
     Vessels->SetStation(ReadSetting("StationLatitude", ""), ReadSetting("StationLongitude", ""));
     // "left,top,width,height" in pixels, where the window was last.
     const QStringList box = Q(ReadSetting("VesselsWindow", "")).split(',');
@@ -148,6 +153,8 @@ void frmGMSK::SaveSettings()
     WriteSetting("TcpClientTarget", txtTcpClient->text().toStdString());
     WriteSetting("EnableTagBlocks", flag(EnableTagBlocks));
     WriteSetting("StationName", txtStationName->text().toStdString());
+    WriteSetting("EnableHttp", flag(EnableHttp));
+    WriteSetting("HttpPort", txtHttpPort->text().toStdString());
     WriteSetting("StationLatitude", Vessels->StationLatitude());
     WriteSetting("StationLongitude", Vessels->StationLongitude());
     const QRect box = Vessels->geometry();

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <vector>
 
@@ -79,7 +81,7 @@ void frmGMSK::BuildControls()
     RegisterShellResources();
     setWindowTitle(AppName);
     setWindowIcon(QIcon(":/kelvane.png"));
-    setFixedSize(6990 / 15, 7965 / 15);
+    setFixedSize(6990 / 15, 8445 / 15);
     // The layout is drawn for an 8-point font.
     QFont small = font();
     small.setPointSize(8);
@@ -163,7 +165,7 @@ void frmGMSK::BuildControls()
     pbLevel->setGeometry(Twips(540, 240, 255, 1605));
 
     auto* output = new QGroupBox("Output Options", this);
-    output->setGeometry(Twips(120, 4560, 6735, 3255));
+    output->setGeometry(Twips(120, 4560, 6735, 3735));
     cbSerial = new QCheckBox("Serial Output", output);
     cbSerial->setGeometry(Twips(120, 300, 1680, 330));
     AddLabel(output, "Port:", Twips(1860, 330, 540, 300));
@@ -203,6 +205,11 @@ void frmGMSK::BuildControls()
     txtStationName = new QLineEdit(output);
     txtStationName->setGeometry(Twips(3360, 2670, 1800, 330));
     txtStationName->setMaxLength(15);
+    cbHttp = new QCheckBox("Web view, port:", output);
+    cbHttp->setGeometry(Twips(120, 3180, 3120, 330));
+    txtHttpPort = new QLineEdit(output);
+    txtHttpPort->setGeometry(Twips(3360, 3150, 1800, 330));
+    lblHttp = AddLabel(output, "", Twips(5280, 3210, 1335, 300));
     IPTimer = new QTimer(this);
     IPTimer->setInterval(1000);
 
@@ -232,6 +239,7 @@ void frmGMSK::BuildControls()
     connect(cbTcpServer, &QCheckBox::toggled, this, [this] { cbTcpServer_Click(); });
     connect(cbTcpClient, &QCheckBox::toggled, this, [this] { cbTcpClient_Click(); });
     connect(cbTagBlocks, &QCheckBox::toggled, this, [this] { cbTagBlocks_Click(); });
+    connect(cbHttp, &QCheckBox::toggled, this, [this] { cbHttp_Click(); });
     connect(txtPath, &QLineEdit::textChanged, this, [this] { txtPath_Change(); });
     connect(cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     connect(IPTimer, &QTimer::timeout, this, [this] { IPTimer_Timer(); });
@@ -286,6 +294,7 @@ void frmGMSK::Form_Load()
     cbTcpServer->setChecked(EnableTcpServer);
     cbTcpClient->setChecked(EnableTcpClient);
     cbTagBlocks->setChecked(EnableTagBlocks);
+    cbHttp->setChecked(EnableHttp);
     if (EnableStartMin)
         cbStartMinMon->setChecked(true);
     if (HighSensitivity)
@@ -368,15 +377,30 @@ void frmGMSK::CounterChanged(Counter counter, const ReceiveCounters& c)
         lblVPct->setText(Q(Percent(c.ValidCount, c.SyncCount)));
         lblEPct->setText(Q(Percent(c.ErrorCount, c.SyncCount)));
     }
+    if (Web.IsOpen())
+        Web.Model().Counted(c);
     if (counter == Counter::Valid && !isVisible())
         Tray->setToolTip(Q(Percent(c.ValidCount, c.SyncCount) + " valid."));
 }
 
-void frmGMSK::LevelChanged(int32_t level) { pbLevel->setValue(level); }
+void frmGMSK::LevelChanged(int32_t level)
+{
+    pbLevel->setValue(level);
+    if (Web.IsOpen()) {
+        Web.Model().Level(level);
+        const Demodulator active = Core.ActiveDemodulator();
+        Web.Model().StreamStarted({active == Demodulator::Burst     ? "burst"
+                                   : active == Demodulator::Builtin ? "builtin"
+                                                                    : "library",
+                                   Core.Format().Channels, Core.Format().SampleRate});
+    }
+}
 
 void frmGMSK::MessageDecoded(const DecodedMessage& message)
 {
     Vessels->Heard(message.Bits, message.Sentences, message.Origin);
+    if (Web.IsOpen())
+        Web.Model().Heard(message.Bits, message.Sentences, message.Origin);
 }
 
 void frmGMSK::Show(const std::string& text, MessageIcon icon, const std::string& title)
@@ -411,6 +435,27 @@ void frmGMSK::cbTcpServer_Click() { EnableTcpServer = cbTcpServer->isChecked(); 
 void frmGMSK::cbTcpClient_Click() { EnableTcpClient = cbTcpClient->isChecked(); }
 
 void frmGMSK::cbTagBlocks_Click() { EnableTagBlocks = cbTagBlocks->isChecked(); }
+
+// The web view serves while its box is ticked, monitoring or not; one that
+// cannot listen says why and unticks its box.
+void frmGMSK::cbHttp_Click()
+{
+    EnableHttp = cbHttp->isChecked();
+    txtHttpPort->setEnabled(!EnableHttp);
+    if (!EnableHttp) {
+        Web.Close();
+        lblHttp->setText(QString());
+        return;
+    }
+    if (const std::string problem = Web.Open(ChosenWebView()); !problem.empty()) {
+        Messages.Show("The web view could not start: " + problem, MessageIcon::Exclamation);
+        cbHttp->setChecked(false);
+        return;
+    }
+    Web.Model().Counted(Core.Counters());
+    lblHttp->setText("serving");
+    lblHttp->setToolTip(Q(Web.Url()));
+}
 
 void frmGMSK::cbReceivers_Click()
 {
@@ -460,6 +505,18 @@ OutputSettings frmGMSK::ChosenOutputs() const
     o.TagBlocks = cbTagBlocks->isChecked();
     o.StationName = txtStationName->text().toStdString();
     return o;
+}
+
+WebViewSettings frmGMSK::ChosenWebView() const
+{
+    WebViewSettings web;
+    web.Address = txtHttpPort->text().trimmed().toStdString();
+    bool latOk = false, lonOk = false;
+    const double lat = QLocale::c().toDouble(Q(Vessels->StationLatitude()), &latOk);
+    const double lon = QLocale::c().toDouble(Q(Vessels->StationLongitude()), &lonOk);
+    if (latOk && lonOk && std::abs(lat) <= 90 && std::abs(lon) <= 180)
+        web.Station = Position{lat, lon};
+    return web;
 }
 
 void frmGMSK::OutputFailed(const OutputFailure& failure)

@@ -9,6 +9,7 @@
 #include "shell/frmVessels.h"
 #include "station/Station.h"
 #include "station/StationEvents.h"
+#include "web/WebView.h"
 
 #include <QWidget>
 
@@ -72,6 +73,7 @@ public:
     void cbTcpClient_Click();
     void cbTagBlocks_Click();
     void cbSwapAB_Click();
+    void cbHttp_Click();
     void mnuShow_Click();
     void mnuExit_Click();
     void IPTimer_Timer();
@@ -88,6 +90,8 @@ public:
 
     // The outputs as the controls set them up.
     OutputSettings ChosenOutputs() const;
+    // The web view as its controls and the vessel window's station set it up.
+    WebViewSettings ChosenWebView() const;
     // "0%": the ratio times 100 rounded to a whole number, halves up.
     static std::string Percent(int32_t part, int32_t whole);
 
@@ -127,9 +131,11 @@ public:
     bool EnableTcpServer = false;
     bool EnableTcpClient = false;
     bool EnableTagBlocks = false;
+    bool EnableHttp = false;
 
     frmVessels* Vessels;  // a window of its own, owned by this one
     Station Core;         // the receiving station
+    WebView Web;          // while "Web view" is ticked
 
     // Controls, under their names.
     QPushButton* cmdStartMonitoring = nullptr;
@@ -176,6 +182,9 @@ public:
     QLabel* lblTcpClientState = nullptr;
     QCheckBox* cbTagBlocks = nullptr;
     QLineEdit* txtStationName = nullptr;
+    QCheckBox* cbHttp = nullptr;
+    QLineEdit* txtHttpPort = nullptr;
+    QLabel* lblHttp = nullptr;
     QTimer* IPTimer = nullptr;
     QMenu* mnuPopUp = nullptr;
     QSystemTrayIcon* Tray = nullptr;
