@@ -147,20 +147,29 @@ async function showDetails(mmsi) {
 
 // --- The chart ---------------------------------------------------------------
 const chart = L.map('chart', {worldCopyJump: true, zoomSnap: 0.25}).setView([20, 0], 2);
-const landRenderer = L.svg({padding: 0.5});
+// The land under everything drawn on it, above online tiles.
+chart.createPane('land').style.zIndex = 250;
+const landRenderer = L.svg({padding: 0.5, pane: 'land'});
 const markLayer = L.layerGroup().addTo(chart);
 const trackLayer = L.layerGroup().addTo(chart);
 const ringLayer = L.layerGroup().addTo(chart);
 const marks = new Map();  // mmsi -> {marker, track, shape}
 let tiles = null;
+let land = null;
 let fitted = false;
+let userMoved = false;
+for (const name of ['mousedown', 'wheel', 'touchstart', 'keydown'])
+  chart.getContainer().addEventListener(name, () => { userMoved = true; }, {passive: true});
 let stationShown = null;
 
 fetch('/vendor/world-atlas/land-50m.json').then(r => r.json()).then(world => {
-  const land = topojson.feature(world, world.objects.land);
-  L.geoJSON(land, {renderer: landRenderer, interactive: false, style: {className: 'land', weight: 0.6, fillOpacity: 1}})
-    .addTo(chart).bringToBack();
-  document.getElementById('chart').dataset.land = 'drawn';
+  const outline = topojson.feature(world, world.objects.land);
+  land = L.geoJSON(outline, {renderer: landRenderer, interactive: false, pane: 'land',
+                             style: {className: 'land', weight: 0.6, fillOpacity: 1}});
+  if (!tiles) land.addTo(chart);
+  const box = document.getElementById('chart');
+  box.dataset.landPolygons = outline.features.reduce((n, f) => n + f.geometry.coordinates.length, 0);
+  box.dataset.land = 'drawn';
 }).catch(e => { document.getElementById('chart').dataset.land = 'failed: ' + e.message; });
 
 function setTiles(on) {
@@ -168,10 +177,11 @@ function setTiles(on) {
     // Only when asked: the page itself never leaves the station.
     tiles = L.tileLayer('https://tile.openstreetmap.org/{z}/{x}/{y}.png', {
       maxZoom: 18, attribution: '\u00A9 OpenStreetMap contributors'}).addTo(chart);
-    tiles.bringToBack();
+    if (land) land.remove();
   } else if (!on && tiles) {
     tiles.remove();
     tiles = null;
+    if (land) land.addTo(chart);
   }
 }
 
@@ -187,6 +197,7 @@ function showStation(at) {
 // Rings a quarter of the range apart, the range 1, 2 or 5 times a power of
 // ten beyond the farthest vessel, as on the vessel window's plot.
 let ringRange = 0;
+let ringBounds = null;
 function drawRings() {
   const at = state.status && state.status.station;
   if (!at) return;
@@ -196,13 +207,17 @@ function drawRings() {
   for (let i = 0; range < farthest * 1.05 && i < 30; i++) range *= (i % 3 === 2) ? 2.5 : 2;
   if (range === ringRange) return;
   ringRange = range;
-  ringLayer.eachLayer(layer => { if (layer instanceof L.Circle) ringLayer.removeLayer(layer); });
+  ringLayer.eachLayer(layer => { if (layer.options.ring) ringLayer.removeLayer(layer); });
   for (let ring = 1; ring <= 4; ring++) {
     const radius = range * ring / 4;
-    L.circle([at.lat, at.lon], {radius: radius * NM, interactive: false, fill: false, color: '#7a8ca5', weight: 1, className: 'range-ring'})
-      .bindTooltip(el('span', {}, +radius.toPrecision(3) + ' nm'), {permanent: true, direction: 'top', className: 'ring-label', offset: [0, 0]})
+    L.circle([at.lat, at.lon], {radius: radius * NM, interactive: false, fill: false, color: '#7a8ca5', weight: 1,
+                                className: 'range-ring', ring: true}).addTo(ringLayer);
+    // Its distance at its top.
+    L.marker([at.lat + radius / 60, at.lon], {interactive: false, keyboard: false, ring: true,
+      icon: L.divIcon({className: 'ring-label', html: el('span', {}, +radius.toPrecision(3) + ' nm'), iconSize: [60, 14], iconAnchor: [30, 14]})})
       .addTo(ringLayer);
   }
+  ringBounds = L.latLng(at.lat, at.lon).toBounds(2 * range * NM * 1.1);
 }
 
 function markShape() {
@@ -230,7 +245,7 @@ function updateMark(v) {
     holder.append(shape.svg);
     const marker = L.marker([v.lat, v.lon], {icon: L.divIcon({className: 'vessel-mark', html: holder, iconSize: [16, 16]}), keyboard: false});
     const tip = el('span', {});
-    marker.bindTooltip(tip, {direction: 'top', offset: [0, -8]});
+    marker.bindTooltip(tip, {direction: 'top', offset: [0, -8], className: 'vessel-tip'});
     marker.on('click', () => { selectVessel(v.mmsi); });
     marker.addTo(markLayer);
     const track = L.polyline([], {color: '#1462c8', weight: 1.5, opacity: 0.5, interactive: false}).addTo(trackLayer);
@@ -269,12 +284,15 @@ function refreshChart(changed) {
   for (const v of changed) if (now() - v.last_heard <= maxAge) updateMark(v);
   fadeMarks();
   drawRings();
-  if (!fitted) {
-    const at = state.status && state.status.station;
+  // The station's outer ring in view as the range grows, or else the
+  // vessels once, until the viewer moves the chart.
+  if (!userMoved && ringBounds && fitted !== ringRange) {
+    chart.fitBounds(ringBounds);
+    fitted = ringRange;
+  } else if (!userMoved && !fitted && !ringBounds) {
     const points = [...state.vessels.values()].filter(v => has(v.lat)).map(v => [v.lat, v.lon]);
-    if (at) points.push([at.lat, at.lon]);
     if (points.length > 0) {
-      chart.fitBounds(L.latLngBounds(points).pad(0.3), {maxZoom: 11});
+      chart.fitBounds(L.latLngBounds(points).pad(0.3), {maxZoom: 12});
       fitted = true;
     }
   }
