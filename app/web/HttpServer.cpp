@@ -203,7 +203,9 @@ struct HttpServer::Connection : std::enable_shared_from_this<Connection> {
     {
         if (Server == nullptr)
             return;
-        if (Writing && Queued + text.size() > Server->Limits.StreamQueueBytes) {
+        // One piece always waits, however large: a busy moment's update
+        // does not cost a reading client its stream.
+        if (Writing && !Waiting.empty() && Queued + text.size() > Server->Limits.StreamQueueBytes) {
             ++Server->StreamsDropped;
             Shut();
             return;

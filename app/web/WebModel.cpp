@@ -139,6 +139,12 @@ void WebModel::Heard(std::span<const int32_t> bits, std::string_view sentences, 
     const size_t channel = ChannelIndex(origin.Channel);
 
     const std::lock_guard lock(Lock);
+    if (now - LastForgetting >= 60) {
+        // Once a minute at most: the rows and tracks of a day ago go.
+        LastForgetting = now;
+        if (Table.ForgetHeardBefore(now - ForgetAfterSeconds) > 0)
+            std::erase_if(Tracks, [this](const auto& track) { return !Table.Find(track.first); });
+    }
     ++MessageCount;
     const size_t row =
         Table.Heard(*message, sentences, static_cast<char>(origin.Channel), origin.LevelDb, origin.SnrDb, now);

@@ -46,6 +46,9 @@ public:
     static constexpr int LevelLowDb = -70;
     static constexpr int LevelBins = 80;
     static constexpr int SnrBins = 60;
+    // A vessel not heard for a day leaves the list, so that a station that
+    // runs for months keeps what it shows (and its memory) bounded.
+    static constexpr double ForgetAfterSeconds = 24 * 3600;
 
     // clock: Unix seconds (the system clock by default).
     explicit WebModel(std::function<double()> clock = {});
@@ -116,6 +119,7 @@ private:
     std::array<ChannelCounts, 3> PerChannel;
     std::set<uint32_t> Changed;
     bool PlotsChanged = false;
+    double LastForgetting = 0;
 };
 
 }  // namespace kelvane

@@ -128,6 +128,8 @@ void WebView::Close()
         Final = Live->Server->Counts();
         Live->Server->Close();
         Live->Server.reset();
+        // Nothing of the view runs after this.
+        Live->Network.Context().stop();
     });
     Live.reset();
 }
@@ -145,7 +147,9 @@ void WebView::Tick()
 {
     Live->Updates->expires_after(Interval);
     Live->Updates->async_wait([this](const asio::error_code& error) {
-        if (error || !Live || !Live->Server)
+        // A wait that had ended before Close took the timer away still
+        // comes here, without an error.
+        if (error || !Live || !Live->Updates || !Live->Server)
             return;
         // One update for all, made once, whatever came since the last.
         if (Live->Server->StreamClients() > 0)

@@ -215,7 +215,7 @@ TEST_F(WebViewTest, ApiTellsWhatWasHeardAsJsonDoes)
     EXPECT_EQ(total, 1);
 }
 
-TEST_F(WebViewTest, KeepsTheLastMessagesAndPositionsOnly)
+TEST_F(WebViewTest, KeepsTheLastMessagesPositionsAndDaysOnly)
 {
     const uint16_t port = Open();
     for (int i = 0; i < 600; ++i)
@@ -228,6 +228,14 @@ TEST_F(WebViewTest, KeepsTheLastMessagesAndPositionsOnly)
     const Json vessel = ParsedBody(HttpGet(port, "/api/vessels/211000001"));
     EXPECT_EQ(vessel["track"].size(), WebModel::TrackPoints);
     EXPECT_EQ(vessel["track"].back()[0], vessel["lat"]) << "the newest point last";
+
+    // A day later the vessels not heard since have left the list.
+    Now = Now + WebModel::ForgetAfterSeconds + 1;
+    Hear(PositionReport(211000009, 54, 10));
+    const Json vessels = ParsedBody(HttpGet(port, "/api/vessels"));
+    ASSERT_EQ(vessels.size(), 1u);
+    EXPECT_EQ(vessels[0]["mmsi"], 211000009);
+    EXPECT_EQ(HttpGet(port, "/api/vessels/211000001").Status, 404);
 }
 
 TEST_F(WebViewTest, StreamsASnapshotThenWhatChanged)
