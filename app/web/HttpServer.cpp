@@ -289,8 +289,12 @@ std::string HttpServer::Listen(const tcp::endpoint& endpoint)
 {
     asio::error_code error;
     Acceptor.open(endpoint.protocol(), error);
+#ifndef _WIN32
+    // A restarted program gets its port back while old connections linger
+    // (on Windows the same option would let two programs share a port).
     if (!error)
         Acceptor.set_option(tcp::acceptor::reuse_address(true), error);
+#endif
     if (!error && endpoint.address().is_v6())
         Acceptor.set_option(asio::ip::v6_only(!endpoint.address().is_unspecified()), error);
     if (!error)
