@@ -13,6 +13,8 @@ packages=(
   # the program: Qt 6 widgets; PortAudio capture; the network outputs and
   # the serial port on standalone Asio (header-only)
   qt6-base-dev portaudio19-dev fonts-dejavu-core libasio-dev
+  # JSON for --json and the web view's API (header-only)
+  nlohmann-json3-dev
   # real peers used by the tests: sound server, pty pairs, audio
   # conversion, an independent AIS decoder and its daemon (a TCP client of
   # ours), network namespaces, a JSON reader, a display server
@@ -21,6 +23,9 @@ packages=(
   # a real desktop for the tray test: window manager, tray host, clicks,
   # window listing and grabbing what a window shows
   openbox trayer xdotool x11-utils imagemagick
+  # the web view's page in a real browser, driven from node (its modules
+  # come from tests/web/package-lock.json through npm ci)
+  chromium nodejs
   # the Windows builds: the library for 32- and 64-bit Windows, the station
   # and its programs for 64-bit (compilers with POSIX threads, for
   # std::thread; Asio from libasio-dev above), the installer, and wine to run
@@ -31,6 +36,11 @@ packages=(
   # root to install them in; man to read their manual pages
   debhelper dpkg-dev lintian debootstrap man-db
 )
+
+# Debian's node comes without npm; a node that brings its own needs none.
+if ! command -v npm >/dev/null 2>&1; then
+  packages+=(npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

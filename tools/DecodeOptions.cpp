@@ -1,5 +1,9 @@
 #include "DecodeOptions.h"
 
+#include "web/WebView.h"
+
+#include <charconv>
+#include <cmath>
 #include <stdexcept>
 
 namespace kelvane {
@@ -9,6 +13,7 @@ const char* const DecodeUsage =
     "                      [--log PATH]\n"
     "                      [--serial PORT[,SETTINGS]] [--udp HOST:PORT,...] [--swap-channels]\n"
     "                      [--tcp-server [ADDRESS:]PORT] [--tcp HOST:PORT] [--tag-blocks STATION]\n"
+    "                      [--http [ADDRESS:]PORT [--keep-serving]] [--station LAT,LON]\n"
     "                      FILE.wav | --device N [--rate 44100|48000] [--stereo]\n"
     "                                            [--record FILE.wav]\n"
     "       kelvane-decode --list-devices\n";
@@ -101,6 +106,20 @@ const char* const DecodeHelp =
     "  --quiet              nothing on standard output\n"
     "  --help               show this text\n"
     "\n"
+    "Web view, for a station without a screen:\n"
+    "  --http [ADDRESS:]PORT\n"
+    "                       serve a page with the station's counts, the vessels\n"
+    "                       in a list and on a chart, and traffic plots, updated\n"
+    "                       live, and its JSON for scripts (/api/status,\n"
+    "                       /api/vessels, /api/messages); read-only. On\n"
+    "                       127.0.0.1 unless an address is given: 0.0.0.0 (or\n"
+    "                       [::]) shows it to every network the computer is on.\n"
+    "                       Port 0 takes a free port; the address is printed.\n"
+    "  --keep-serving       after the file's end, go on serving the page until\n"
+    "                       interrupted\n"
+    "  --station LAT,LON    the receiver's position in degrees (north and east\n"
+    "                       positive), for distances, bearings and range rings\n"
+    "\n"
     "The library is loaded by name from the program's folder, then the system's\n"
     "search path; if it cannot be loaded, a message says so and the built-in\n"
     "demodulator serves. A value that cannot work (a destination list, an\n"
@@ -132,6 +151,29 @@ const char* OptionOf(OutputKind output)
     }
     return "";
 }
+
+namespace {
+
+// "LAT,LON" in degrees, each within its range.
+bool ParseStation(const std::string& text, double& lat, double& lon)
+{
+    const size_t comma = text.find(',');
+    if (comma == std::string::npos)
+        return false;
+    auto number = [](std::string_view part, double& value) {
+        while (!part.empty() && part.front() == ' ')
+            part.remove_prefix(1);
+        while (!part.empty() && part.back() == ' ')
+            part.remove_suffix(1);
+        const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
+        return !part.empty() && error == std::errc() && end == part.data() + part.size() && std::isfinite(value);
+    };
+    const std::string_view all(text);
+    return number(all.substr(0, comma), lat) && number(all.substr(comma + 1), lon) && std::abs(lat) <= 90 &&
+           std::abs(lon) <= 180;
+}
+
+}  // namespace
 
 std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptions& options)
 {
@@ -206,6 +248,20 @@ std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptio
                 return "--tag-blocks needs a station name";
             outputs.StationName = value;
             outputs.TagBlocks = true;
+        } else if (arg == "--http") {
+            if (!takeValue() || value.empty())
+                return "--http needs a port or ADDRESS:PORT";
+            if (const std::string why = WebAddressProblem(value); !why.empty())
+                return "--http \"" + value + "\": " + why;
+            options.Http = true;
+            options.HttpAddress = value;
+        } else if (arg == "--keep-serving") {
+            options.KeepServing = true;
+        } else if (arg == "--station") {
+            if (!takeValue() || !ParseStation(value, options.StationLat, options.StationLon))
+                return "--station \"" + value +
+                       "\": give LAT,LON in degrees, north and east positive (such as 60.39,5.32)";
+            options.HasStation = true;
         } else if (arg == "--stereo") {
             options.Stereo = true;
         } else if (arg == "--swap-channels") {
@@ -253,6 +309,8 @@ std::string ParseDecodeOptions(const std::vector<std::string>& args, DecodeOptio
     if (const auto problems = CheckOutputSettings(outputs); !problems.empty())
         return std::string(OptionOf(problems[0].Output)) + " \"" + problems[0].Value +
                "\": " + problems[0].Why;
+    if (options.KeepServing && !options.Http)
+        return "--keep-serving is for the web view (--http)";
     if (haveFile && options.Device >= 0)
         return "give a file or a device, not both";
     if (!haveFile && options.Device < 0)

@@ -25,6 +25,15 @@ struct DecodeOptions {
     bool Stereo = false;         // --stereo: two receivers on the device's two inputs
     bool SwapChannels = false;   // --swap-channels: left is B, right is A
     std::string RecordPath;      // --record FILE.wav: the live audio as received
+    // --http [ADDRESS:]PORT: the web view (on 127.0.0.1 unless an address
+    // is given); --keep-serving: after a file's end, until interrupted.
+    bool Http = false;
+    std::string HttpAddress;
+    bool KeepServing = false;
+    // --station LAT,LON: where the receiver is, degrees north and east.
+    bool HasStation = false;
+    double StationLat = 0;
+    double StationLon = 0;
 };
 
 // Fills options from the arguments and checks every value whose form can be

@@ -11,10 +11,12 @@
 #include "audio/WavWriter.h"
 #include "audio/SystemWaveIn.h"
 #include "station/Station.h"
+#include "web/WebView.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -35,6 +37,9 @@ using namespace kelvane;
 class ConsoleEvents : public StationEvents {
 public:
     explicit ConsoleEvents(const DecodeOptions& options) : Options(options) {}
+
+    // The web view, when one is open, is fed everything the station says.
+    WebView* Web = nullptr;
 
     void Show(const std::string& text, MessageIcon, const std::string&) override
     {
@@ -64,8 +69,20 @@ public:
         std::fprintf(stderr, "kelvane-decode: TCP %s: %s\n", Options.Outputs.TcpClientTarget.c_str(),
                      connected ? "connected" : ("waiting (" + why + ")").c_str());
     }
+    void CounterChanged(Counter, const ReceiveCounters& counters) override
+    {
+        if (Web != nullptr)
+            Web->Model().Counted(counters);
+    }
+    void LevelChanged(int32_t level) override
+    {
+        if (Web != nullptr)
+            Web->Model().Level(level);
+    }
     void MessageDecoded(const DecodedMessage& message) override
     {
+        if (Web != nullptr)
+            Web->Model().Heard(message.Bits, message.Sentences, message.Origin);
         if (Options.Quiet)
             return;
         if (Options.Json) {
@@ -79,21 +96,13 @@ public:
 
 private:
     // --json: each message as one JSON object, gpsd's field names and the
-    // program's own (channel, signal level).
+    // program's own (channel, signal level), as the web view's API has them.
     static void PrintJson(const DecodedMessage& message)
     {
         const std::optional<AisRecord> record = DecodeAisMessage(message.Bits);
         if (!record)
             return;  // too short to name its sender
-        std::vector<AisField> extras;
-        const MessageOrigin& origin = message.Origin;
-        if (origin.Channel != RadioChannel::Unknown)
-            extras.push_back({"channel", std::string(1, static_cast<char>(origin.Channel))});
-        if (!std::isnan(origin.LevelDb))
-            extras.push_back({"signal_db", AisReal{origin.LevelDb, 1}});
-        if (!std::isnan(origin.SnrDb))
-            extras.push_back({"snr_db", AisReal{origin.SnrDb, 1}});
-        const std::string line = AisToJson(*record, extras) + "\n";
+        const std::string line = DumpJson(MessageJson(*record, message.Origin)) + "\n";
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fflush(stdout);
     }
@@ -139,6 +148,18 @@ void PrintFrameChecks(const Station& station)
         std::fprintf(stderr, "Frame checks: %lld\n", static_cast<long long>(station.FrameChecks()));
 }
 
+// What the web view says about the stream, once it has started.
+void TellStream(WebView* web, const Station& station)
+{
+    if (web == nullptr)
+        return;
+    const Demodulator active = station.ActiveDemodulator();
+    web->Model().StreamStarted({active == Demodulator::Burst     ? "burst"
+                                : active == Demodulator::Builtin ? "builtin"
+                                                                 : "library",
+                                station.Format().Channels, station.Format().SampleRate});
+}
+
 ReceiverSettings ChosenReceiver(const DecodeOptions& options)
 {
     ReceiverSettings receiver;
@@ -179,6 +200,7 @@ int DecodeLive(const DecodeOptions& options, Station& station, ConsoleEvents& ev
         };
     }
     station.Start(capture.CaptureFormat(), ChosenReceiver(options));
+    TellStream(events.Web, station);
     CatchStopRequests();
     const auto start = std::chrono::steady_clock::now();
     auto tick = start;
@@ -207,12 +229,20 @@ int DecodeLive(const DecodeOptions& options, Station& station, ConsoleEvents& ev
     return status;
 }
 
-int DecodeFile(const DecodeOptions& options, Station& station)
+int DecodeFile(const DecodeOptions& options, Station& station, ConsoleEvents& events)
 {
     const auto start = std::chrono::steady_clock::now();
+    bool streamTold = false;
+    std::function<bool()> betweenBlocks;
+    if (events.Web != nullptr)
+        betweenBlocks = [&] {
+            if (!std::exchange(streamTold, true))
+                TellStream(events.Web, station);
+            return true;
+        };
     const ReplayOutcome replay = station.Replay(options.File, true, ChosenReceiver(options),
                                                 {.Opened = [&] { station.OpenOutputs(options.Outputs); },
-                                                 .BetweenBlocks = {}});
+                                                 .BetweenBlocks = betweenBlocks});
     if (!replay.Problem.empty())
         std::fprintf(stderr, "%s - %s\n", options.File.c_str(), replay.Problem.c_str());
     if (!replay.HeaderRead)
@@ -228,6 +258,15 @@ int DecodeFile(const DecodeOptions& options, Station& station)
                  elapsed.count(), speed);
     PrintFrameChecks(station);
     return replay.Problem.empty() ? 0 : 1;
+}
+
+// --keep-serving: the page stays up after the file's end until interrupted.
+void ServeUntilInterrupted()
+{
+    CatchStopRequests();
+    std::fprintf(stderr, "kelvane-decode: the file has ended; serving the web view until interrupted\n");
+    while (!StopRequested())
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
 }  // namespace
@@ -262,6 +301,22 @@ int main(int argc, char** argv)
     }
 
     ConsoleEvents events(options);
+    WebView web;
+    if (options.Http) {
+        WebViewSettings settings;
+        settings.Address = options.HttpAddress;
+        if (options.HasStation)
+            settings.Station = Position{options.StationLat, options.StationLon};
+        const std::string problem = web.Open(settings);
+        if (!problem.empty()) {
+            // A station asked to show itself and cannot: better to fail at
+            // once than to run unseen.
+            std::fprintf(stderr, "kelvane-decode: %s\n", problem.c_str());
+            return 1;
+        }
+        events.Web = &web;
+        std::fprintf(stderr, "kelvane-decode: web view on %s\n", web.Url().c_str());
+    }
     Station station(events);
     // A station's journal shows clients and the push target as they come
     // and go, even while the decoder waits for its input: what the network
@@ -269,5 +324,10 @@ int main(int argc, char** argv)
     // standard error).
     station.EventsWaiting = [&station] { station.DeliverEvents(); };
     station.TraceText = [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); };
-    return options.Device >= 0 ? DecodeLive(options, station, events) : DecodeFile(options, station);
+    if (options.Device >= 0)
+        return DecodeLive(options, station, events);
+    const int status = DecodeFile(options, station, events);
+    if (options.KeepServing && status == 0)
+        ServeUntilInterrupted();
+    return status;
 }

@@ -94,6 +94,18 @@ void VesselTable::Clear()
     ByMmsi.clear();
 }
 
+size_t VesselTable::ForgetHeardBefore(double time)
+{
+    const size_t before = Vessels.size();
+    std::erase_if(Vessels, [time](const Vessel& v) { return v.LastHeard < time; });
+    if (Vessels.size() != before) {
+        ByMmsi.clear();
+        for (size_t i = 0; i < Vessels.size(); ++i)
+            ByMmsi.emplace(Vessels[i].Mmsi, i);
+    }
+    return before - Vessels.size();
+}
+
 std::optional<size_t> VesselTable::Find(uint32_t mmsi) const
 {
     const auto found = ByMmsi.find(mmsi);

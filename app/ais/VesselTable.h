@@ -64,6 +64,9 @@ public:
     size_t Heard(const AisRecord& message, std::string_view sentences, char channel, double levelDb,
                  double snrDb, double now);
     void Clear();
+    // Drops the rows last heard before that time, keeping the others in
+    // their order; returns how many went.
+    size_t ForgetHeardBefore(double time);
 
     const std::vector<Vessel>& Rows() const { return Vessels; }
     std::optional<size_t> Find(uint32_t mmsi) const;

@@ -1,6 +1,7 @@
 #include "shell/QtMainWindow.h"
 
 #include "shell/WindowCommon.h"
+#include "window/WindowLayout.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -63,7 +64,7 @@ void QtMainWindow::BuildControls()
     RegisterShellResources();
     setWindowTitle(AppName);
     setWindowIcon(QIcon(":/kelvane.png"));
-    setFixedSize(6990 / 15, 7965 / 15);
+    setFixedSize(WindowWidthTwips / 15, WindowHeightTwips / 15);
     // The layout is drawn for an 8-point font.
     QFont small = font();
     small.setPointSize(8);
@@ -147,7 +148,7 @@ void QtMainWindow::BuildControls()
     pbLevel->setGeometry(Twips(540, 240, 255, 1605));
 
     auto* output = new QGroupBox("Output Options", this);
-    output->setGeometry(Twips(120, 4560, 6735, 3255));
+    output->setGeometry(Twips(120, 4560, 6735, 3735));
     cbSerial = new QCheckBox("Serial Output", output);
     cbSerial->setGeometry(Twips(120, 300, 1680, 330));
     AddLabel(output, "Port:", Twips(1860, 330, 540, 300));
@@ -186,7 +187,12 @@ void QtMainWindow::BuildControls()
     cbTagBlocks->setGeometry(Twips(120, 2700, 3120, 330));
     txtStationName = new QLineEdit(output);
     txtStationName->setGeometry(Twips(3360, 2670, 1800, 330));
-    txtStationName->setMaxLength(15);
+    txtStationName->setMaxLength(StationNameLength);
+    cbHttp = new QCheckBox("Web view, port:", output);
+    cbHttp->setGeometry(Twips(120, 3180, 3120, 330));
+    txtHttpPort = new QLineEdit(output);
+    txtHttpPort->setGeometry(Twips(3360, 3150, 1800, 330));
+    lblHttp = AddLabel(output, "", Twips(5280, 3210, 1335, 300));
     IPTimer = new QTimer(this);
     IPTimer->setInterval(1000);
 
@@ -217,7 +223,7 @@ void QtMainWindow::BuildControls()
          {std::pair<QCheckBox*, Control>{cbUseDLL, C::cbUseDLL}, {cbStartMinMon, C::cbStartMinMon},
           {cbHighSensitivity, C::cbHighSensitivity}, {cbSwapAB, C::cbSwapAB}, {cbSerial, C::cbSerial},
           {cbLogfile, C::cbLogfile}, {cbPush, C::cbPush}, {cbTcpServer, C::cbTcpServer},
-          {cbTcpClient, C::cbTcpClient}, {cbTagBlocks, C::cbTagBlocks}})
+          {cbTcpClient, C::cbTcpClient}, {cbTagBlocks, C::cbTagBlocks}, {cbHttp, C::cbHttp}})
         toggled(box, control);
     connect(cbReceivers, &QComboBox::currentIndexChanged, this, [this] { Logic.Changed(C::cbReceivers); });
     connect(txtPath, &QLineEdit::textChanged, this, [this] { Logic.Changed(C::txtPath); });
@@ -281,6 +287,9 @@ QWidget* QtMainWindow::Widget(Control control) const
     case C::lblTcpClientState: return lblTcpClientState;
     case C::cbTagBlocks: return cbTagBlocks;
     case C::txtStationName: return txtStationName;
+    case C::cbHttp: return cbHttp;
+    case C::txtHttpPort: return txtHttpPort;
+    case C::lblHttp: return lblHttp;
     }
     return nullptr;
 }

@@ -114,6 +114,9 @@ public:
     QLabel* lblTcpClientState = nullptr;
     QCheckBox* cbTagBlocks = nullptr;
     QLineEdit* txtStationName = nullptr;
+    QCheckBox* cbHttp = nullptr;
+    QLineEdit* txtHttpPort = nullptr;
+    QLabel* lblHttp = nullptr;
     QTimer* IPTimer = nullptr;
     QMenu* mnuPopUp = nullptr;
     QSystemTrayIcon* Tray = nullptr;

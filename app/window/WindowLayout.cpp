@@ -66,7 +66,7 @@ const std::array Layout{
     LaidOut{K::Frame, {}, "Level", -1, {5520, 2490, 1335, 1965}},
     LaidOut{K::LevelBar, {}, "", 4, {540, 240, 255, 1605}},
 
-    LaidOut{K::Frame, {}, "Output Options", -1, {120, 4560, 6735, 3255}},
+    LaidOut{K::Frame, {}, "Output Options", -1, {120, 4560, 6735, 3735}},
     LaidOut{K::CheckBox, C::cbSerial, "Serial Output", 5, {120, 300, 1680, 330}},
     LaidOut{K::Label, {}, "Port:", 5, {1860, 330, 540, 300}},
     LaidOut{K::DropDown, C::cbPort, "", 5, {2400, 270, 1800, 330}},
@@ -89,6 +89,9 @@ const std::array Layout{
     LaidOut{K::Label, C::lblTcpClientState, "", 5, {5280, 2250, 1335, 300}},
     LaidOut{K::CheckBox, C::cbTagBlocks, "Tag blocks, station name:", 5, {120, 2700, 3120, 330}},
     LaidOut{K::TextBox, C::txtStationName, "", 5, {3360, 2670, 1800, 330}},
+    LaidOut{K::CheckBox, C::cbHttp, "Web view, port:", 5, {120, 3180, 3120, 330}},
+    LaidOut{K::TextBox, C::txtHttpPort, "", 5, {3360, 3150, 1800, 330}},
+    LaidOut{K::Label, C::lblHttp, "", 5, {5280, 3210, 1335, 300}},
 };
 
 }  // namespace

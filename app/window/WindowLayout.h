@@ -32,7 +32,7 @@ struct LaidOut {
 
 // The window's inner size in twips.
 inline constexpr int WindowWidthTwips = 6990;
-inline constexpr int WindowHeightTwips = 7965;
+inline constexpr int WindowHeightTwips = 8445;
 // The longest station name a tag block takes.
 inline constexpr int StationNameLength = 15;
 

@@ -91,6 +91,11 @@ void frmGMSK::LoadSettings()
     View.SetText(C::txtTcpServer, ReadSetting("TcpServerPort", "10110"));
     View.SetText(C::txtTcpClient, ReadSetting("TcpClientTarget", ""));
     View.SetText(C::txtStationName, ReadSetting("StationName", ""));
+    text = ReadSetting("EnableHttp", "False");
+    if (!text.empty())
+        ParseFlag(text, EnableHttp);
+    // A port alone: the page on this computer only (127.0.0.1).
+    View.SetText(C::txtHttpPort, ReadSetting("HttpPort", "8080"));
     Vessels.SetStation(ReadSetting("StationLatitude", ""), ReadSetting("StationLongitude", ""));
     // "left,top,width,height" in pixels, where the window was last.
     Vessels.SetPlacement(ReadSetting("VesselsWindow", ""));
@@ -141,6 +146,8 @@ void frmGMSK::SaveSettings()
     WriteSetting("TcpClientTarget", View.Text(C::txtTcpClient));
     WriteSetting("EnableTagBlocks", flag(EnableTagBlocks));
     WriteSetting("StationName", View.Text(C::txtStationName));
+    WriteSetting("EnableHttp", flag(EnableHttp));
+    WriteSetting("HttpPort", View.Text(C::txtHttpPort));
     WriteSetting("StationLatitude", Vessels.StationLatitude());
     WriteSetting("StationLongitude", Vessels.StationLongitude());
     WriteSetting("VesselsWindow", Vessels.Placement());

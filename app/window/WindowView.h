@@ -58,6 +58,9 @@ enum class Control {
     lblTcpClientState,
     cbTagBlocks,
     txtStationName,
+    cbHttp,
+    txtHttpPort,
+    lblHttp,
 };
 
 // The window's two timers: the capture timer, and the one that ends the UDP

@@ -1,6 +1,8 @@
 #include "window/frmGMSK.h"
 
 #include "Version.h"
+#include "core/TextFields.h"
+#include "window/VesselRows.h"
 
 namespace kelvane {
 
@@ -53,6 +55,7 @@ void frmGMSK::Changed(Control control)
     case C::cbTcpServer: cbTcpServer_Click(); break;
     case C::cbTcpClient: cbTcpClient_Click(); break;
     case C::cbTagBlocks: cbTagBlocks_Click(); break;
+    case C::cbHttp: cbHttp_Click(); break;
     default: break;  // no handler
     }
 }
@@ -87,6 +90,7 @@ void frmGMSK::Form_Load()
     View.SetChecked(C::cbTcpServer, EnableTcpServer);
     View.SetChecked(C::cbTcpClient, EnableTcpClient);
     View.SetChecked(C::cbTagBlocks, EnableTagBlocks);
+    View.SetChecked(C::cbHttp, EnableHttp);
     if (EnableStartMin)
         View.SetChecked(C::cbStartMinMon, true);
     if (HighSensitivity)
@@ -157,15 +161,30 @@ void frmGMSK::CounterChanged(Counter counter, const ReceiveCounters& c)
         View.SetText(C::lblVPct, Percent(c.ValidCount, c.SyncCount));
         View.SetText(C::lblEPct, Percent(c.ErrorCount, c.SyncCount));
     }
+    if (Web.IsOpen())
+        Web.Model().Counted(c);
     if (counter == Counter::Valid && View.IsHidden())
         View.SetTrayTip(Percent(c.ValidCount, c.SyncCount) + " valid.");
 }
 
-void frmGMSK::LevelChanged(int32_t level) { View.SetLevel(level); }
+void frmGMSK::LevelChanged(int32_t level)
+{
+    View.SetLevel(level);
+    if (Web.IsOpen()) {
+        Web.Model().Level(level);
+        const Demodulator active = Core.ActiveDemodulator();
+        Web.Model().StreamStarted({active == Demodulator::Burst     ? "burst"
+                                   : active == Demodulator::Builtin ? "builtin"
+                                                                    : "library",
+                                   Core.Format().Channels, Core.Format().SampleRate});
+    }
+}
 
 void frmGMSK::MessageDecoded(const DecodedMessage& message)
 {
     Vessels.Heard(message.Bits, message.Sentences, message.Origin);
+    if (Web.IsOpen())
+        Web.Model().Heard(message.Bits, message.Sentences, message.Origin);
 }
 
 void frmGMSK::Show(const std::string& text, MessageIcon icon, const std::string& title)
@@ -200,6 +219,35 @@ void frmGMSK::cbTcpServer_Click() { EnableTcpServer = View.Checked(C::cbTcpServe
 void frmGMSK::cbTcpClient_Click() { EnableTcpClient = View.Checked(C::cbTcpClient); }
 
 void frmGMSK::cbTagBlocks_Click() { EnableTagBlocks = View.Checked(C::cbTagBlocks); }
+
+// The web view serves while its box is ticked, monitoring or not; one that
+// cannot listen says why and unticks its box.
+void frmGMSK::cbHttp_Click()
+{
+    EnableHttp = View.Checked(C::cbHttp);
+    View.SetEnabled(C::txtHttpPort, !EnableHttp);
+    if (!EnableHttp) {
+        Web.Close();
+        View.SetText(C::lblHttp, "");
+        return;
+    }
+    if (const std::string problem = Web.Open(ChosenWebView()); !problem.empty()) {
+        Messages.Show("The web view could not start: " + problem, MessageIcon::Exclamation);
+        View.SetChecked(C::cbHttp, false);
+        return;
+    }
+    Web.Model().Counted(Core.Counters());
+    View.SetText(C::lblHttp, "serving");
+    View.SetToolTip(C::lblHttp, Web.Url());
+}
+
+WebViewSettings frmGMSK::ChosenWebView() const
+{
+    WebViewSettings web;
+    web.Address = TrimSpaces(View.Text(C::txtHttpPort));
+    web.Station = ReadStation(Vessels.StationLatitude(), Vessels.StationLongitude()).At;
+    return web;
+}
 
 void frmGMSK::cbReceivers_Click()
 {

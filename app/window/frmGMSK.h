@@ -13,6 +13,7 @@
 #include "window/Desktop.h"
 #include "window/SettingsStore.h"
 #include "window/WindowView.h"
+#include "web/WebView.h"
 
 #include <cstdint>
 #include <set>
@@ -63,6 +64,7 @@ public:
     void cbTcpClient_Click();
     void cbTagBlocks_Click();
     void cbSwapAB_Click();
+    void cbHttp_Click();
     void mnuExit_Click();
     void IPTimer_Timer();
 
@@ -77,6 +79,8 @@ public:
     static std::string VersionCaption();
     // The outputs as the controls set them up.
     OutputSettings ChosenOutputs() const;
+    // The web view as its controls and the vessel window's station set it up.
+    WebViewSettings ChosenWebView() const;
     // "0%": the ratio times 100 rounded to a whole number, halves up.
     static std::string Percent(int32_t part, int32_t whole);
 
@@ -116,8 +120,10 @@ public:
     bool EnableTcpServer = false;
     bool EnableTcpClient = false;
     bool EnableTagBlocks = false;
+    bool EnableHttp = false;
 
     Station Core;  // the receiving station
+    WebView Web;   // while "Web view" is ticked
 
 private:
     void FillPortList();

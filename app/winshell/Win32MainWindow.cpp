@@ -31,7 +31,7 @@ int IdOf(Control control) { return FirstControlId + static_cast<int>(control); }
 
 bool IsControlId(int id)
 {
-    return id >= FirstControlId && id <= FirstControlId + static_cast<int>(Control::txtStationName);
+    return id >= FirstControlId && id <= FirstControlId + static_cast<int>(Control::lblHttp);
 }
 
 }  // namespace

@@ -299,6 +299,13 @@ TEST_F(KelvaneDecode, MalformedValuesAreUsageErrorsBeforeAnythingOpens)
         {{"--tag-blocks", "a-name-too-long-for-it"}, "--tag-blocks \"a-name-too-long-for-it\""},
         {{"--serial", "/dev/ttyS0,99,q,9,3"}, "--serial \"99,q,9,3\""},
         {{"--serial", ",4800,n,8,1"}, "--serial \"\""},
+        {{"--http", "99999"}, "--http \"99999\""},
+        {{"--http", "::1:8080"}, "--http \"::1:8080\""},
+        {{"--http", "localhost:80"}, "--http \"localhost:80\""},
+        {{"--station", "91,5"}, "--station \"91,5\""},
+        {{"--station", "60.4"}, "--station \"60.4\""},
+        {{"--station", "60.4,east"}, "--station \"60.4,east\""},
+        {{"--keep-serving"}, "--keep-serving"},
         {{"--rate", "22050"}, "--rate"},
         {{"--device", "first"}, "--device"},
     };

@@ -49,11 +49,17 @@ TEST(AisJson, AddsTheProgramsFieldsOnceAfterTheMessage)
 
 TEST(AisJson, EscapesEveryStringIntoValidJson)
 {
+    // Quotes, backslashes and control characters escaped; UTF-8 kept as it
+    // is; every byte that cannot start or continue a UTF-8 sequence (a lone
+    // byte, a cut sequence, a surrogate, an overlong form) one U+FFFD, so
+    // that a ship's text never breaks the line or the reader's decoding.
     const std::string nasty = std::string("q\"b\\s/\n\r\t\b\x01\x1f\x7f") + "\xc3\xa9" + "\xe2\x82\xac" +
                               "\xf0\x9f\x9a\xa2" + "\xff" + "\xc3" + "\xed\xa0\x80" + "\xe0\x80\xaf" + "end";
-    EXPECT_EQ(JsonString(nasty), std::string(R"("q\"b\\s/\n\r\t\u0008\u0001\u001f\u007f)") +
-                                     "\xc3\xa9\xe2\x82\xac\xf0\x9f\x9a\xa2" +
-                                     R"(\ufffd\ufffd\ufffd\ufffd\ufffd\ufffd\ufffd\ufffdend")");
+    std::string replaced;
+    for (int i = 0; i < 8; ++i)
+        replaced += "\xef\xbf\xbd";
+    EXPECT_EQ(JsonString(nasty), std::string(R"("q\"b\\s/\n\r\t\b\u0001\u001f)") + "\x7f" +
+                                     "\xc3\xa9\xe2\x82\xac\xf0\x9f\x9a\xa2" + replaced + "end\"");
 
     // Read back, names too, the text is what went in where it was UTF-8.
     const std::vector<AisField> extra = {{"c\n", std::string("\x02")}};

@@ -5,6 +5,8 @@
 #include "window/WindowLayout.h"
 
 #include "support/AisPayload.h"
+#include "support/HttpPeer.h"
+#include "support/LoopbackPeers.h"
 #include "support/NmeaCorpus.h"
 #include "support/Recorders.h"
 #include "support/RunProgram.h"
@@ -259,6 +261,47 @@ TEST_F(Window, SettingsSurviveARoundTrip)
     EXPECT_EQ(again.txtTcpServer->text(), "127.0.0.1:2947");
     EXPECT_EQ(again.txtStationName->text(), "bergen-1");
     EXPECT_EQ(again.pos(), QPoint(30, 40));
+    EXPECT_TRUE(Messages.Shown.empty());
+}
+
+// The web view serves while its box is ticked, with the vessel window's
+// station; a port it cannot have is said and unticks the box.
+TEST_F(Window, WebViewServesWhileTicked)
+{
+    {
+        QtMainWindow& w = Make();
+        w.Logic.Form_Load();
+        EXPECT_FALSE(w.cbHttp->isChecked());
+        EXPECT_EQ(w.txtHttpPort->text(), "8080") << "the default";
+        TcpListener taken;
+        w.txtHttpPort->setText(QString::number(taken.Port()));
+        w.cbHttp->click();
+        ASSERT_EQ(Messages.Shown.size(), 1u);
+        EXPECT_NE(Messages.Shown[0].text.find("web view"), std::string::npos) << Messages.Shown[0].text;
+        EXPECT_FALSE(w.cbHttp->isChecked());
+        EXPECT_TRUE(w.txtHttpPort->isEnabled());
+        Messages.Shown.clear();
+
+        w.Vessels->SetStation("60.39", "5.32");
+        w.txtHttpPort->setText("127.0.0.1:0");
+        w.cbHttp->click();
+        ASSERT_TRUE(w.Logic.Web.IsOpen());
+        EXPECT_FALSE(w.txtHttpPort->isEnabled());
+        const std::string url = w.Logic.Web.Url();
+        const auto port = static_cast<uint16_t>(std::stoi(url.substr(url.rfind(':') + 1)));
+        const HttpAnswer status = HttpGet(port, "/api/status");
+        EXPECT_EQ(status.Status, 200);
+        EXPECT_NE(status.Body.find("\"station\":{\"lat\":60.39,\"lon\":5.32}"), std::string::npos) << status.Body;
+        w.close();
+    }
+    EXPECT_EQ(Stored("EnableHttp"), "True");
+    EXPECT_EQ(Stored("HttpPort"), "127.0.0.1:0");
+    QtMainWindow& again = Make();
+    again.Logic.Form_Load();
+    EXPECT_TRUE(again.cbHttp->isChecked());
+    EXPECT_TRUE(again.Logic.Web.IsOpen()) << "serving from the start";
+    again.cbHttp->click();
+    EXPECT_FALSE(again.Logic.Web.IsOpen());
     EXPECT_TRUE(Messages.Shown.empty());
 }
 
@@ -566,7 +609,7 @@ TEST_F(Window, ControlsStandWhereTheLayoutPutsThemWithItsCaptions)
             EXPECT_EQ(w.Text(*item.Name), item.Caption);
         }
     }
-    EXPECT_EQ(named, static_cast<int>(Control::txtStationName) + 1) << "every control is laid out";
+    EXPECT_EQ(named, static_cast<int>(Control::lblHttp) + 1) << "every control is laid out";
     EXPECT_EQ(w.width(), WindowWidthTwips / 15);
 }
 
