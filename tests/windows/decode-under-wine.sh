@@ -13,7 +13,7 @@
 #    counters;
 #  - its outputs reaching this machine: UDP to a loopback socket, a client of
 #    its TCP server, a listener for its TCP client, and COM1 (a pty pair made
-#    by socat);
+#    by socat); its web view serves the Linux build's page and API;
 # and prints, beside the Linux build's, its speed on a longer recording for
 # each demodulator.
 #   tests/windows/decode-under-wine.sh [LINUX_BUILD_DIR [WINDOWS_BUILD_DIR]]
@@ -335,6 +335,39 @@ wait "$serial_reader" 2>/dev/null || true
 check "--serial COM1: the port did not carry the sentences" cmp -s "$scratch/serial.got" "$expected"
 check "--serial COM1,4800: not at 4800 baud" grep -q "^speed 4800 baud" \
   <(stty -F "$scratch/com1" 2>&1)
+
+# The web view: the page and the API the Linux build serves, for the same
+# recording (kept serving after its end until interrupted).
+http_get() {
+  python3 -c 'import sys, urllib.request
+sys.stdout.buffer.write(urllib.request.urlopen(sys.argv[1], timeout=5).read())' "$1" >"$2" 2>/dev/null
+}
+serve_web() {  # SIDE PORT COMMAND...
+  local side=$1 port=$2
+  shift 2
+  "$@" --http "127.0.0.1:$port" --keep-serving "$audio/bergen-48k-u8.wav" >/dev/null 2>"$scratch/$side/web.err" &
+  web_pid=$!
+  if eventually has_text "$scratch/$side/web.err" "serving the web view"; then
+    for path in / /api/messages /api/vessels; do
+      http_get "http://127.0.0.1:$port$path" "$scratch/$side/web${path//\//-}" || fail "--http on $side: $path not served"
+    done
+  else
+    fail "--http on $side: never served: $(cat "$scratch/$side/web.err")"
+  fi
+  kill -INT "$web_pid" 2>/dev/null || true
+  bounded_wait "$web_pid"
+}
+serve_web linux "$(free_port tcp)" "$linux_decode"
+serve_web windows "$(free_port tcp)" "$wine" "$windows_decode"
+# The vessels differ only in when they were heard.
+for side in linux windows; do
+  sed -E 's/"last_heard":[0-9.]+/"last_heard":0/g' "$scratch/$side/web-api-vessels" >"$scratch/$side/web-vessels"
+done
+for served in web- web-api-messages web-vessels; do
+  check "--http: $served differs from the Linux build's" \
+    cmp -s "$scratch/linux/$served" "$scratch/windows/$served"
+done
+check "--http: the page is empty" test -s "$scratch/windows/web-"
 
 # --- Live from the sound card -------------------------------------------------
 if ! eventually pactl info >/dev/null 2>&1; then
