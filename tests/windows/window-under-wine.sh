@@ -4,7 +4,7 @@
 #  - it appears with its title;
 #  - Replay File through the system's file dialog (the path typed with
 #    xdotool) shows the counts the Linux build gives the same recording, and
-#    its log holds the same sentences;
+#    its log holds the same sentences; the vessel window opens on them;
 #  - a setting changed in the window is in wine's registry after exit (reg
 #    query) and is back at the next start;
 #  - minimised, its icon is in the tray and a double click brings it back;
@@ -121,6 +121,10 @@ done
 cmp -s <(tr -d '\r' <"$scratch/replay.log") <(tr -d '\r' <"$scratch/linux.out") ||
   fail "the log differs from the Linux build's sentences"
 cmp -s "$scratch/replay.log" "$scratch/linux.out" || fail "the log's bytes differ from the Linux build's"
+# The vessel window lists who was heard, and the main window lives on.
+texts "Kelvane 0" --click 1003  # Vessels
+eventually xdotool search --onlyvisible --name '^Kelvane - Vessels$' || fail "the vessel window did not open"
+window_up || fail "the main window went with the vessel window"
 if [ -n "$screenshot" ]; then
   window=$(xdotool search --onlyvisible --name '^Kelvane 0' | head -n 1)
   import -window "$window" "$screenshot" || fail "no screenshot"
