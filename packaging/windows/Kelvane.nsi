@@ -35,6 +35,14 @@ Section "Kelvane"
   File "${BUILD}/bin/Brinecore.dll"
   SetOutPath "$INSTDIR\share\kelvane\recordings"
   File "${BUILD}/share/kelvane/recordings/*.*"
+  ; The web view's page carries these libraries and map data inside the
+  ; programs; their licences go with them.
+  SetOutPath "$INSTDIR\share\kelvane\licences"
+  File "/oname=leaflet.txt" "${SOURCE}/app/web/assets/vendor/leaflet/LICENSE"
+  File "/oname=uplot.txt" "${SOURCE}/app/web/assets/vendor/uplot/LICENSE"
+  File "/oname=topojson-client.txt" "${SOURCE}/app/web/assets/vendor/topojson-client/LICENSE"
+  File "/oname=world-atlas.txt" "${SOURCE}/app/web/assets/vendor/world-atlas/LICENSE"
+  File "/oname=README.txt" "${SOURCE}/app/web/assets/vendor/README.md"
 
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateDirectory "$SMPROGRAMS\Kelvane"
